@@ -1,0 +1,11 @@
+#pragma once
+// The tool's text encoding: the ANSI code page on Windows, UTF-8 elsewhere.
+// Source files are UTF-8; texts shown to the user go through FromUtf8.
+
+#include <string>
+
+// UTF-8 to the tool's encoding (identity on Linux). Characters the code page
+// cannot hold become "?".
+std::string FromUtf8(const std::string& utf8);
+// The tool's encoding to UTF-8 (identity on Linux).
+std::string ToUtf8(const std::string& text);
