@@ -1,0 +1,42 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "app/file_list.h"
+#include "collect/collect_files.h"
+#include "tests/app/fake_window.h"
+#include "tests/collect/tree.h"
+
+namespace {
+
+std::wstring Wide(const std::string& ansi) {
+  int n = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, nullptr, 0);
+  std::wstring w(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, &w[0], n);
+  w.resize(static_cast<size_t>(n - 1));
+  return w;
+}
+
+void TouchWide(const std::wstring& path) {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  CloseHandle(h);
+}
+
+}  // namespace
+
+// On the Chinese code page the second byte of some characters is 0x5C, the
+// backslash's byte: a folder ending in one still needs its separator.
+TEST(CollectWalkWin32, FolderEndingInATrailByte5C) {
+  if (GetACP() != 936) GTEST_SKIP() << "needs code page 936";
+  TempTree t;
+  const std::string name = "x\x81\x5c";  // x followed by U+4E57, GBK 81 5C
+  const std::wstring folder = Wide(t.root() + "\\" + name);
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  TouchWide(folder + L"\\in.xlsx");
+  ScopedFakeWindow fake;
+  const int before = FileList.Count();
+  CollectFiles(t.root() + "\\" + name, "");
+  ASSERT_EQ(FileList.Count(), before + 1);
+  EXPECT_EQ(FileList.At(before + 1), t.root() + "\\" + name + "\\in.xlsx");
+}
