@@ -10,8 +10,6 @@ bool TakesValue(const std::string& name) {
 
 bool ParseCliArguments(const std::vector<std::string>& args, CliOptions* options, std::string* error) {
   CliOptions parsed;
-  bool have_find = false;
-  bool have_replace = false;
   for (size_t i = 0; i < args.size(); ++i) {
     std::string name = args[i];
     std::string value;
@@ -40,10 +38,10 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliOptions* options
         parsed.folder = value;
       } else if (name == "--find") {
         parsed.find = value;
-        have_find = true;
+        parsed.find_given = true;
       } else if (name == "--replace") {
         parsed.replace = value;
-        have_replace = true;
+        parsed.replace_given = true;
       } else if (value == "auto") {
         parsed.engine = EngineChoice::Auto;
       } else if (value == "builtin") {
@@ -71,18 +69,20 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliOptions* options
       return false;
     }
   }
-  if (!parsed.help) {
-    // A forgotten --replace must not quietly blank every matching cell.
-    if (!have_find) {
-      *error = "--find is required (the text to look for in each cell)";
-      return false;
-    }
-    if (!have_replace) {
-      *error = "--replace is required (the text a matching cell becomes; --replace \"\" empties it)";
-      return false;
-    }
-  }
   *options = parsed;
+  return true;
+}
+
+bool CheckCliTexts(const CliOptions& options, std::string* error) {
+  if (!options.find_given) {
+    *error = "--find is required (the text to look for in each cell)";
+    return false;
+  }
+  // A forgotten --replace must not quietly blank every matching cell.
+  if (!options.replace_given) {
+    *error = "--replace is required (the text a matching cell becomes; --replace \"\" empties it)";
+    return false;
+  }
   return true;
 }
 

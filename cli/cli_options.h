@@ -15,13 +15,19 @@ struct CliOptions {
   bool quiet = false;
   bool allow_empty_find = false;
   bool help = false;
+  bool find_given = false;     // --find was on the command line (perhaps empty)
+  bool replace_given = false;  // --replace likewise
 };
 
 // Reads the arguments after the program name. Both "--name value" and
 // "--name=value" are taken. Returns false with a one-line reason (UTF-8) in
-// *error for anything the tool cannot run with; the folder's existence and
-// the empty-search rule are checked by the caller, which owns those messages.
+// *error for an argument it cannot read. What must be there (the folder, the
+// texts) and the empty-search rule are checked by CheckCliOptions.
 bool ParseCliArguments(const std::vector<std::string>& args, CliOptions* options, std::string* error);
+
+// false with the reason when a needed argument is missing: --find, --replace.
+// The folder is checked by the caller, which owns the window's message for it.
+bool CheckCliTexts(const CliOptions& options, std::string* error);
 
 // The --help text (UTF-8).
 std::string CliUsage();

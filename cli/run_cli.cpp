@@ -46,6 +46,7 @@ int RunCli(const std::vector<std::string>& args) {
     case FolderState::Folder:
       break;
   }
+  if (!CheckCliTexts(options, &error)) return UsageError("cellsweep-cli: " + error + "\nTry: cellsweep-cli --help");
   if (options.engine == EngineChoice::Excel && !AutomationPossible()) {
     return UsageError(
         "cellsweep-cli: --engine excel drives the spreadsheet application by automation, which only "
@@ -85,7 +86,7 @@ int RunCli(const std::vector<std::string>& args) {
     WriteText(stderr, "cellsweep-cli: the batch did not run\n");
     return 2;
   }
-  WriteText(stdout, FormatSummary(report, options.dry_run));
+  WriteText(stdout, (options.quiet ? "" : "\n") + FormatSummary(report, options.dry_run));
   std::fflush(stdout);
   return report.failures.empty() ? 0 : 1;
 }

@@ -49,7 +49,7 @@ TEST(CliOptions, Table) {
     SCOPED_TRACE(joined);
     CliOptions o;
     std::string error;
-    ASSERT_EQ(ParseCliArguments(c.args, &o, &error), c.ok) << error;
+    ASSERT_EQ(ParseCliArguments(c.args, &o, &error) && CheckCliTexts(o, &error), c.ok) << error;
     if (!c.ok) {
       EXPECT_NE(error.find(c.error_part), std::string::npos) << error;
       continue;
