@@ -34,6 +34,9 @@ struct BatchOptions {
   bool ask_on_empty_search = true;   // OK/Cancel box before running with an empty search text
   bool show_end_box = true;          // "已经完毕！" at the end
   BatchObserver* observer = nullptr;
+  // After each save, let window messages run this long before closing (the
+  // window's button keeps the half second it always gave the application).
+  int wait_after_save_ms = 0;
 };
 
 // The batch button's handler.

@@ -1,0 +1,51 @@
+#pragma once
+// A stand-in main window: boxes in memory, every caption and message box
+// recorded, and a hook run whenever the batch lets pending messages run (where
+// the user's typing and clicks would arrive).
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/window_port.h"
+
+struct ShownMessage {
+  std::string text;
+  std::string caption;
+  unsigned flags;
+};
+
+class FakeWindow : public MainWindowPort {
+ public:
+  std::map<Control, std::string> boxes;
+  std::string caption = "start";
+  std::vector<std::string> captions;  // every caption written, in order
+  std::vector<ShownMessage> messages;
+  std::vector<int> answers;  // given to message boxes in turn; OK when none is left
+  std::function<void()> on_pending;
+  std::vector<bool> running;  // SetBatchRunning calls
+  int pending_runs = 0;
+
+  std::string ReadContent(Control c) override { return boxes[c]; }
+  void WriteContent(Control c, const std::string& t) override { boxes[c] = t; }
+  void AppendContent(Control c, const std::string& t) override { boxes[c] += t; }
+  std::string ReadCaption() override { return caption; }
+  void WriteCaption(const std::string& t) override {
+    caption = t;
+    captions.push_back(t);
+  }
+  void RunPendingMessages() override {
+    ++pending_runs;
+    if (on_pending) on_pending();
+  }
+  int ShowMessage(const std::string& text, const std::string& cap, unsigned flags) override {
+    messages.push_back({text, cap, flags});
+    if (answers.empty()) return kIdOk;
+    int a = answers.front();
+    answers.erase(answers.begin());
+    return a;
+  }
+  void* NativeHandle() override { return nullptr; }
+  void SetBatchRunning(bool r) override { running.push_back(r); }
+};
