@@ -1,8 +1,11 @@
 #!/usr/bin/python3
 """Workbooks for the Windows end-to-end batch test, made and checked with openpyxl.
 
-  e2e_books.py make FOLDER ORIGINALS   writes the workbooks into FOLDER and a copy of
-                                       each into ORIGINALS; prints how many files FOLDER holds
+  e2e_books.py make FOLDER ORIGINALS [broken]
+                                       writes the workbooks into FOLDER and a copy of
+                                       each into ORIGINALS; prints how many files FOLDER holds;
+                                       with "broken", also a damaged workbook (broken.xlsx)
+                                       that must fail to open and stay as it was
   e2e_books.py check FOLDER ORIGINALS  compares every workbook with its original: the
                                        matching cells replaced, centred and shrunk to fit,
                                        everything else unchanged; exit 1 with a list otherwise
@@ -51,7 +54,7 @@ def mixed_sheet(ws, rows, cols, seed):
                 ws.cell(r, c, "中文单元格")
 
 
-def make(folder, originals):
+def make(folder, originals, broken=False):
     os.makedirs(folder, exist_ok=True)
     os.makedirs(os.path.join(folder, "子目录"), exist_ok=True)
 
@@ -83,6 +86,12 @@ def make(folder, originals):
                 cell.value = "no match"
     wb.save(os.path.join(folder, "untouched.xlsx"))
 
+    if broken:
+        with open(os.path.join(folder, "甲.xlsx"), "rb") as f:
+            data = f.read()
+        with open(os.path.join(folder, "broken.xlsx"), "wb") as f:
+            f.write(data[: len(data) // 2])  # cut off: no central directory
+
     count = 0
     for root, _, files in os.walk(folder):
         for name in files:
@@ -107,6 +116,10 @@ def check(folder, originals):
             rel = os.path.relpath(os.path.join(root, name), originals)
             before_path = os.path.join(root, name)
             after_path = os.path.join(folder, rel)
+            if name.startswith("broken"):
+                if digest(before_path) != digest(after_path):
+                    problems.append("%s: a workbook that cannot be opened was changed" % rel)
+                continue
             before = openpyxl.load_workbook(before_path)
             after = openpyxl.load_workbook(after_path)
             if before.sheetnames != after.sheetnames:
@@ -147,9 +160,9 @@ def check(folder, originals):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 4 or sys.argv[1] not in ("make", "check"):
+    if len(sys.argv) not in (4, 5) or sys.argv[1] not in ("make", "check"):
         sys.exit(__doc__)
     if sys.argv[1] == "make":
-        make(sys.argv[2], sys.argv[3])
+        make(sys.argv[2], sys.argv[3], len(sys.argv) == 5 and sys.argv[4] == "broken")
     else:
         sys.exit(check(sys.argv[2], sys.argv[3]))

@@ -1,9 +1,10 @@
 // Drives cellsweep.exe through one batch, as a user would:
-//   e2e_driver standin|none FOLDER FILES
-// registers the stand-in server as "Excel.Application" (standin) or makes sure
-// nothing is registered under that name (none); picks FOLDER in the folder
+//   e2e_driver standin|broken|none FOLDER FILES
+// registers the stand-in server as "Excel.Application" (standin, broken) or
+// makes sure nothing is registered under that name (none); picks FOLDER in the folder
 // browser, expects FILES files, types the texts, presses the batch button,
-// answers the end box and closes the window. Exit code 0 when every step went
+// answers the end box and closes the window. With broken, the folder holds a
+// damaged broken.xlsx the end box must name, with the warning icon. Exit code 0 when every step went
 // as expected; the workbooks are checked by the calling script.
 
 #include <windows.h>
@@ -35,7 +36,8 @@ bool ServerRegistered() {
 }
 
 int Run(const std::string& mode, const std::string& folder, int files) {
-  if (mode == "standin") {
+  bool server = mode != "none";
+  if (server) {
     std::string why;
     if (!RegisterStandIn(true, false, &why)) return Fail("registering the stand-in: " + why);
     if (!ServerRegistered()) return Fail("the stand-in is registered but \"Excel.Application\" does not resolve");
@@ -64,7 +66,13 @@ int Run(const std::string& mode, const std::string& folder, int files) {
   bool warned = MessageBoxHasIcon(box);
   AnswerMessageBox(box);
   if (text.rfind(Ansi("已经完毕！"), 0) != 0) return Fail("end box says '" + Utf8(text) + "'");
-  if (warned) return Fail("end box reports failures: '" + Utf8(text) + "'");
+  if (mode == "broken") {
+    if (!warned || text.find("broken.xlsx") == std::string::npos)
+      return Fail("end box does not report the damaged workbook: '" + Utf8(text) + "'");
+    std::printf("end box: %s\n", Utf8(text).c_str());
+  } else if (warned) {
+    return Fail("end box reports failures: '" + Utf8(text) + "'");
+  }
   std::string after = std::to_string(files + 1);
   if (!WaitUntil([&] { return app.Caption() == after; }))
     return Fail("caption after the batch is '" + Utf8(app.Caption()) + "', expected " + after);
@@ -79,15 +87,15 @@ int Run(const std::string& mode, const std::string& folder, int files) {
 
 int main(int argc, char** argv) {
   if (argc != 4) {
-    std::fprintf(stderr, "usage: e2e_driver standin|none FOLDER FILES\n");
+    std::fprintf(stderr, "usage: e2e_driver standin|broken|none FOLDER FILES\n");
     return 2;
   }
   OleInitialize(nullptr);
   std::string mode = argv[1];
   int rc = Run(mode, argv[2], std::atoi(argv[3]));
   // Leave the prefix as it was found: no server registered.
-  if (mode == "standin") UnregisterStandIn();
+  if (mode != "none") UnregisterStandIn();
   OleUninitialize();
-  if (rc == 0) std::printf("batch in cellsweep.exe completed (%s)\n", mode == "standin" ? "stand-in server" : "built-in engine");
+  if (rc == 0) std::printf("batch in cellsweep.exe completed (%s)\n", mode != "none" ? "stand-in server" : "built-in engine");
   return rc;
 }
