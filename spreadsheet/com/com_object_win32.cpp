@@ -84,7 +84,7 @@ bool Fail(std::string* why, const std::string& text) {
 
 enum class Access { Get, Put, Call };
 
-class DispatchObject : public LateBound, public std::enable_shared_from_this<DispatchObject> {
+class DispatchObject : public LateBound {
  public:
   DispatchObject(std::shared_ptr<Session> session, ComPtr<IDispatch> dispatch, TypeEntry* parent_type,
                  std::string via)
