@@ -1296,11 +1296,38 @@ bool WorkbookDoc::RenderStyles(std::string* out, std::string* why) {
   return true;
 }
 
+bool WorkbookDoc::OpenBytes(std::string bytes, const std::string& name, std::string* why) {
+  display_name_ = name;
+  file_ = std::move(bytes);
+  return Load(why);
+}
+
+bool WorkbookDoc::Adopt(std::string bytes, std::string* why) {
+  file_ = std::move(bytes);
+  std::string reason;
+  if (!Load(&reason)) {
+    *why = "the saved workbook could not be read back: " + reason;
+    return false;
+  }
+  return true;
+}
+
 bool WorkbookDoc::Save(std::string* why) {
-  if (blank_) {
+  if (blank_ || path_.empty()) {
     *why = "the workbook has never been saved to a file";
     return false;
   }
+  std::string archive;
+  bool changed = false;
+  if (!Build(&archive, &changed, why)) return false;
+  if (!changed) return true;  // nothing to write: the file stays as it is
+  if (!SaveOverFile(path_, archive, why)) return false;
+  // The saved file is the new starting point.
+  return Adopt(std::move(archive), why);
+}
+
+bool WorkbookDoc::Build(std::string* archive_out, bool* changed, std::string* why) {
+  *changed = false;
   if (!dirty()) return true;
   // One new cell format per distinct (format, alignment change).
   style_map_.clear();
@@ -1373,16 +1400,8 @@ bool WorkbookDoc::Save(std::string* why) {
       return false;
     }
   }
-  std::string archive;
-  if (!w.Finish(&archive, why)) return false;
-  if (!SaveOverFile(path_, archive, why)) return false;
-  // The saved file is the new starting point.
-  file_.swap(archive);
-  std::string reason;
-  if (!Load(&reason)) {
-    *why = "saved, but the saved workbook could not be read back: " + reason;
-    return false;
-  }
+  if (!w.Finish(archive_out, why)) return false;
+  *changed = true;
   return true;
 }
 

@@ -145,6 +145,13 @@ class WorkbookDoc {
  public:
   // Opens the package at path (tool encoding). False with the reason.
   bool Open(const std::string& path, std::string* why);
+  // Opens a package held in memory (no file behind it: Save refuses).
+  bool OpenBytes(std::string bytes, const std::string& name, std::string* why);
+  // The saved package with the edits applied, without touching any file;
+  // *changed false (and out untouched) when there is nothing to save.
+  bool Build(std::string* out, bool* changed, std::string* why);
+  // Makes a built package the new starting point, as after a save.
+  bool Adopt(std::string bytes, std::string* why);
   // A blank workbook with one empty sheet, never saved.
   void InitBlank(const std::string& name);
 
