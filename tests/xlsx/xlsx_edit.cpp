@@ -84,8 +84,15 @@ int main(int argc, char** argv) {
           for (long long c = 1; c <= cols; ++c) {
             const Variant& v = all.kind == VariantKind::Array ? all.At(static_cast<int>(r), static_cast<int>(c)) : all;
             if (v.kind == VariantKind::Empty) continue;
-            std::printf("cell\t%lld\t%lld\t%lld\t%s\t%s\n", s, r0 + r - 1, c0 + c - 1, KindName(v.kind),
-                        ValueToText(v).c_str());
+            // Backslash, tab and newline escaped so that a line is a cell.
+            std::string t;
+            for (char ch : ValueToText(v)) {
+              if (ch == '\\') t += "\\\\";
+              else if (ch == '\n') t += "\\n";
+              else if (ch == '\t') t += "\\t";
+              else t += ch;
+            }
+            std::printf("cell\t%lld\t%lld\t%lld\t%s\t%s\n", s, r0 + r - 1, c0 + c - 1, KindName(v.kind), t.c_str());
           }
       }
     } else if (cmd == "save") {
