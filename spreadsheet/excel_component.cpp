@@ -1,15 +1,10 @@
 #include "spreadsheet/excel_component.h"
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "spreadsheet/application_source.h"
-#include "text/text.h"
-
-#if __has_include("spreadsheet/value_text.h")
 #include "spreadsheet/value_text.h"
-#define CELLSWEEP_HAVE_VALUE_TEXT 1
-#endif
+#include "text/text.h"
 
 ExcelApp Excel程序1;
 ExcelWorkbooks Excel工作簿1;
@@ -21,21 +16,7 @@ ApplicationFactory& Factory() {
   return factory;
 }
 
-std::string CellText(const Variant& v) {
-#ifdef CELLSWEEP_HAVE_VALUE_TEXT
-  return ValueToText(v);
-#else
-  // Stand-in until the shared conversion is built in.
-  char buf[64];
-  switch (v.kind) {
-    case VariantKind::Text: return v.text;
-    case VariantKind::Integer: std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(v.integer)); return buf;
-    case VariantKind::Real: std::snprintf(buf, sizeof buf, "%.15g", v.real); return buf;
-    case VariantKind::Logical: return v.logical ? "True" : "False";
-    default: return std::string();
-  }
-#endif
-}
+std::string CellText(const Variant& v) { return ValueToText(v); }
 
 // A late-bound read that must give an object.
 bool GetObject(const ObjectRef& from, const std::string& name, const std::vector<Variant>& args, ObjectRef* out,
