@@ -509,7 +509,7 @@ bool SetValue(const std::wstring& key, const wchar_t* name, const std::wstring& 
   return rc == ERROR_SUCCESS;
 }
 
-bool RegisterClass(const CLSID& clsid, const char* progid, const std::wstring& path) {
+bool RegisterOneClass(const CLSID& clsid, const char* progid, const std::wstring& path) {
   std::wstring guid = GuidText(clsid);
   std::wstring wprogid(progid, progid + std::strlen(progid));
   return SetValue(wprogid + L"\\CLSID", nullptr, guid) &&
@@ -519,7 +519,7 @@ bool RegisterClass(const CLSID& clsid, const char* progid, const std::wstring& p
          SetValue(L"CLSID\\" + guid + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
 }
 
-void UnregisterClass(const CLSID& clsid, const char* progid) {
+void UnregisterOneClass(const CLSID& clsid, const char* progid) {
   std::wstring guid = GuidText(clsid);
   std::wstring wprogid(progid, progid + std::strlen(progid));
   RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + guid).c_str());
@@ -564,14 +564,14 @@ HRESULT WINAPI DllRegisterServer() { return StandInRegisterClasses(TRUE, TRUE); 
 HRESULT WINAPI StandInRegisterClasses(BOOL application, BOOL test) {
   wchar_t path[MAX_PATH] = {};
   if (!GetModuleFileNameW(module_handle, path, MAX_PATH)) return SELFREG_E_CLASS;
-  bool ok = (!application || RegisterClass(kStandInApplicationClsid, kStandInApplicationProgId, path)) &&
-            (!test || RegisterClass(kStandInTestClsid, kStandInTestProgId, path));
+  bool ok = (!application || RegisterOneClass(kStandInApplicationClsid, kStandInApplicationProgId, path)) &&
+            (!test || RegisterOneClass(kStandInTestClsid, kStandInTestProgId, path));
   return ok ? S_OK : SELFREG_E_CLASS;
 }
 
 HRESULT WINAPI DllUnregisterServer() {
-  UnregisterClass(kStandInApplicationClsid, kStandInApplicationProgId);
-  UnregisterClass(kStandInTestClsid, kStandInTestProgId);
+  UnregisterOneClass(kStandInApplicationClsid, kStandInApplicationProgId);
+  UnregisterOneClass(kStandInTestClsid, kStandInTestProgId);
   return S_OK;
 }
 
