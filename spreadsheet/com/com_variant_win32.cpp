@@ -23,6 +23,7 @@ std::string WideToAnsi(const wchar_t* text, size_t length) {
 std::string HResultText(HRESULT hr) {
   struct Known { HRESULT hr; const char* text; };
   static const Known known[] = {
+      {static_cast<HRESULT>(0x800A03EC), "the spreadsheet application refused the call"},
       {DISP_E_UNKNOWNNAME, "unknown name"},
       {DISP_E_MEMBERNOTFOUND, "member not found"},
       {DISP_E_EXCEPTION, "exception occurred"},
