@@ -64,6 +64,9 @@ TEST_F(ComponentTest, ContentComesFromOneReadOfTheSheet) {
   EXPECT_EQ(Excel工作簿1.CurrentSheet(), 1);
   Excel工作簿1.SetCurrentSheet(1);
   EXPECT_EQ(Excel工作簿1.RangeStart(), "C3");
+  ObjectRef held = Excel工作簿1.GetCurrentSheet();
+  EXPECT_TRUE(held);
+  EXPECT_EQ(Excel工作簿1.GetCurrentSheet(), held);
   EXPECT_EQ(world_.Calls(), before) << "reads after the first, re-selection and read-backs make no call";
   int row = 0, column = 0;
   ASSERT_TRUE(Excel工作簿1.UsedRangeOrigin(&row, &column));
