@@ -102,22 +102,96 @@ void ShowFirstLine(HWND edit) {
   if (first > 0) SendMessageA(edit, EM_LINESCROLL, 0, -first);
 }
 
+// Lines added to the list box while it already holds more than it shows.
+// An edit box insert costs time in proportion to the whole text (Wine's
+// rescans it), so adding a big tree's lines one by one would be quadratic.
+// They wait here and go in together at least every kListFlushMs, whenever
+// anything reads the box or the user touches it, and when a button's handler
+// ends. What the user sees is unchanged: the box keeps showing its first lines.
+std::string pending_list;
+DWORD last_list_flush = 0;
+bool talking_to_list = false;  // the window's own messages to the box
+WNDPROC list_base_proc = nullptr;
+constexpr DWORD kListFlushMs = 100;
+
+void AppendNow(HWND edit, const std::string& text) {
+  // Past-the-end positions are clamped to the end of the text.
+  SendMessageA(edit, EM_SETSEL, INT_MAX, INT_MAX);
+  SendMessageA(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+  ShowFirstLine(edit);
+}
+
+void FlushList() {
+  if (pending_list.empty() || talking_to_list || main_window == nullptr) return;
+  HWND edit = GetDlgItem(main_window, kId编辑框2);
+  std::string text;
+  text.swap(pending_list);
+  if (edit == nullptr) return;
+  talking_to_list = true;
+  AppendNow(edit, text);
+  talking_to_list = false;
+  last_list_flush = GetTickCount();
+}
+
+// Whether the list box still has room in view for more lines.
+bool ListShowsItsEnd(HWND edit) {
+  talking_to_list = true;
+  const LRESULT lines = SendMessageA(edit, EM_GETLINECOUNT, 0, 0);
+  RECT r = {};
+  SendMessageA(edit, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&r));
+  talking_to_list = false;
+  HDC dc = GetDC(edit);
+  HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+  TEXTMETRICA tm = {};
+  GetTextMetricsA(dc, &tm);
+  SelectObject(dc, old);
+  ReleaseDC(edit, dc);
+  const LONG row = tm.tmHeight > 0 ? tm.tmHeight : 1;
+  return lines <= (r.bottom - r.top) / row + 1;
+}
+
+bool ReadsOrTouchesTheList(UINT message) {
+  switch (message) {
+    case WM_GETTEXT: case WM_GETTEXTLENGTH: case WM_SETTEXT:
+    case EM_GETLINE: case EM_GETLINECOUNT: case EM_LINELENGTH: case EM_LINEINDEX: case EM_LINEFROMCHAR:
+    case EM_GETSEL: case EM_SETSEL: case EM_REPLACESEL: case EM_GETHANDLE: case EM_POSFROMCHAR:
+    case EM_CHARFROMPOS: case EM_GETFIRSTVISIBLELINE: case EM_LINESCROLL: case EM_SCROLL: case EM_SCROLLCARET:
+    case WM_KEYDOWN: case WM_CHAR: case WM_LBUTTONDOWN: case WM_RBUTTONDOWN: case WM_MOUSEWHEEL:
+    case WM_VSCROLL: case WM_SETFOCUS: case WM_COPY: case WM_CUT: case WM_PASTE: case WM_CLEAR: case WM_UNDO:
+      return true;
+    default:
+      return false;
+  }
+}
+
+LRESULT CALLBACK ListProc(HWND edit, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (!talking_to_list && !pending_list.empty() && ReadsOrTouchesTheList(message)) FlushList();
+  return CallWindowProcA(list_base_proc, edit, message, wparam, lparam);
+}
+
 class Win32MainWindow : public MainWindowPort {
  public:
-  std::string ReadContent(Control control) override { return WindowText(LiveControl(control)); }
+  std::string ReadContent(Control control) override {
+    HWND edit = LiveControl(control);
+    if (control == Control::编辑框2) FlushList();
+    return WindowText(edit);
+  }
 
   void WriteContent(Control control, const std::string& text) override {
     HWND edit = LiveControl(control);
+    if (control == Control::编辑框2) pending_list.clear();  // replaced whole anyway
     SetWindowTextA(edit, text.c_str());
     ShowFirstLine(edit);
   }
 
   void AppendContent(Control control, const std::string& text) override {
     HWND edit = LiveControl(control);
-    // Past-the-end positions are clamped to the end of the text.
-    SendMessageA(edit, EM_SETSEL, INT_MAX, INT_MAX);
-    SendMessageA(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
-    ShowFirstLine(edit);
+    if (control != Control::编辑框2) {
+      AppendNow(edit, text);
+      return;
+    }
+    pending_list += text;
+    if (GetTickCount() - last_list_flush >= kListFlushMs || ListShowsItsEnd(edit)) FlushList();
   }
 
   std::string ReadCaption() override { return WindowText(LiveMainWindow()); }
@@ -196,6 +270,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
       if (lparam != 0 && code == BN_CLICKED) {
         if (id == kId按钮4) BrowseAndCollect();
         else if (id == kId按钮6) RunBatchReplace();
+        FlushList();
         return 0;
       }
       // Esc from the dialog keys closes the window without a prompt;
@@ -285,6 +360,11 @@ HWND CreateMainWindow(HINSTANCE instance) {
     if (lstrcmpiA(c.window_class, "EDIT") == 0) SendMessageA(h, EM_SETLIMITTEXT, 0, 0);
   }
 
+  HWND list = GetDlgItem(window, kId编辑框2);
+  list_base_proc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ListProc)));
+  pending_list.clear();
+
   HWND after = HWND_TOP;
   for (int id : kTabOrder) {
     HWND h = GetDlgItem(window, id);
@@ -311,6 +391,7 @@ void DispatchOneMessage(MSG& message) {
 int RunMessageLoop() {
   MSG message;
   for (;;) {
+    FlushList();  // idle: nothing waits to go into the list box
     BOOL got = GetMessageA(&message, nullptr, 0, 0);
     if (got == 0 || got == -1) break;
     DispatchOneMessage(message);
