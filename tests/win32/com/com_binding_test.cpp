@@ -233,6 +233,29 @@ TEST_F(ComBinding, ResolvedNamesAreRememberedPerType) {
   }
 }
 
+// A server without type information is reached through GetIDsOfNames, and
+// what it answered is remembered as well.
+TEST_F(ComBinding, ObjectsWithoutTypeInformationResolveThroughGetIDsOfNames) {
+  Variant bare, v;
+  std::string why;
+  ASSERT_TRUE(object_->Get("Bare", {}, &bare, &why)) << why;
+  StandInCountsData before = StandInCountsNow();
+  ASSERT_TRUE(bare.object->Put("Stored", {}, Variant::MakeInteger(7), &why)) << why;
+  StandInCountsData after = StandInCountsNow();
+  EXPECT_EQ(after.get_type_info - before.get_type_info, 1);  // asked, refused
+  EXPECT_EQ(after.type_comp_calls - before.type_comp_calls, 0);
+  EXPECT_EQ(after.get_ids_of_names - before.get_ids_of_names, 1);
+  EXPECT_EQ(after.invoke - before.invoke, 1);
+  ASSERT_TRUE(bare.object->Get("Stored", {}, &v, &why)) << why;
+  EXPECT_EQ(v.integer, 7);
+
+  Variant second;
+  ASSERT_TRUE(object_->Get("Bare", {}, &second, &why)) << why;
+  long trips = Trips();
+  ASSERT_TRUE(second.object->Put("Stored", {}, Variant::MakeInteger(8), &why)) << why;
+  EXPECT_EQ(Trips() - trips, 1) << "Invoke only";
+}
+
 TEST_F(ComBinding, ObjectsPassedBackToTheServerKeepTheirIdentity) {
   Variant child;
   std::string why;

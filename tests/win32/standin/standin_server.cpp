@@ -311,7 +311,10 @@ const IID kServedObjectIid = {0x5e0c1d2b, 0x3a7b, 0x4c55, {0x9d, 0x0e, 0x6f, 0x1
 
 class ServedObject final : public IDispatch {
  public:
-  explicit ServedObject(ObjectRef target) : target_(std::move(target)) { InterlockedIncrement(&counts.live_objects); }
+  explicit ServedObject(ObjectRef target)
+      : target_(std::move(target)), typed_(!ServedWithoutTypeInfo(target_)) {
+    InterlockedIncrement(&counts.live_objects);
+  }
   ~ServedObject() {
     target_.reset();
     if (InterlockedDecrement(&counts.live_objects) == 0) WriteCounts();
@@ -344,14 +347,14 @@ class ServedObject final : public IDispatch {
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
     Count(&counts.get_type_info);
     if (!n) return E_POINTER;
-    *n = SharedTypeInfo() ? 1 : 0;
+    *n = typed_ && SharedTypeInfo() ? 1 : 0;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
     Count(&counts.get_type_info);
     if (!info) return E_POINTER;
     *info = nullptr;
-    if (index != 0) return DISP_E_BADINDEX;
+    if (index != 0 || !typed_) return DISP_E_BADINDEX;
     ITypeInfo* shared = SharedTypeInfo();
     if (!shared) return E_FAIL;
     shared->AddRef();
@@ -432,6 +435,7 @@ class ServedObject final : public IDispatch {
 
  private:
   ObjectRef target_;
+  bool typed_;
   LONG refs_ = 1;
 };
 

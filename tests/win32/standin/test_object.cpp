@@ -10,6 +10,9 @@ namespace {
 
 class TestObject : public LateBound {
  public:
+  explicit TestObject(bool bare = false) : bare_(bare) {}
+  bool bare() const { return bare_; }
+
   bool Get(const std::string& name, const std::vector<Variant>& args, Variant* result, std::string* why) override {
     if (name == "Stored") {
       *result = stored_[Slot(args)];
@@ -17,6 +20,10 @@ class TestObject : public LateBound {
     }
     if (name == "Child") {
       *result = Variant::MakeObject(std::make_shared<TestObject>());
+      return true;
+    }
+    if (name == "Bare") {
+      *result = Variant::MakeObject(std::make_shared<TestObject>(true));
       return true;
     }
     if (name == "Frobnicate") {
@@ -69,9 +76,15 @@ class TestObject : public LateBound {
     return args.empty() ? 0 : args[0].kind == VariantKind::Integer ? args[0].integer : static_cast<int64_t>(args[0].real);
   }
 
+  bool bare_;
   std::map<int64_t, Variant> stored_;
 };
 
 }  // namespace
 
 ObjectRef CreateStandInTestObject() { return std::make_shared<TestObject>(); }
+
+bool ServedWithoutTypeInfo(const ObjectRef& object) {
+  auto* t = dynamic_cast<TestObject*>(object.get());
+  return t && t->bare();
+}

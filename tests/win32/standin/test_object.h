@@ -3,6 +3,7 @@
 // for the binding's tests.
 //   Stored          get/put: any value, kept (Stored(n): slot n)
 //   Child           get: a new object of this kind, each time
+//   Bare            get: a new object of this kind served without type information
 //   Echo(args...)   call: its only argument, or a 1 x n array of them
 //   Twice(x)        call: x * 2 (a number)
 //   Fail            call: fails, with a reason naming the failure in Chinese
@@ -12,3 +13,5 @@
 #include "spreadsheet/variant.h"
 
 ObjectRef CreateStandInTestObject();
+// Whether the server should serve this object without type information.
+bool ServedWithoutTypeInfo(const ObjectRef& object);
