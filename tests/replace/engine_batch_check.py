@@ -7,6 +7,7 @@ was.
 usage: engine_batch_check.py [--wine] ENGINE_BATCH_PROGRAM
 """
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -162,7 +163,9 @@ def main():
 
     if failures:
         print("\n".join(failures))
+        print("workbooks left in " + tmp)
         sys.exit(1)
+    shutil.rmtree(tmp, ignore_errors=True)
     print("all workbook checks passed")
 
 
