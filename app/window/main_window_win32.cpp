@@ -17,7 +17,7 @@ constexpr int kOuterWidth = 385;
 constexpr int kOuterHeight = 470;
 constexpr int kIconResource = 1;
 
-struct ControlSpec {
+struct ControlLayout {
   int id;
   const char* window_class;
   const char* text_utf8;
@@ -35,7 +35,7 @@ constexpr DWORD kPushButton = kChild | WS_TABSTOP | BS_PUSHBUTTON;
 constexpr DWORD kLabel = kChild | SS_OWNERDRAW;
 
 // In the order the window describes them; this is also the creation order.
-const ControlSpec kControls[] = {
+const ControlLayout kControls[] = {
     {kId编辑框1, "EDIT", "C:\\Documents and Settings\\Administrator\\桌面\\新建文件夹", 16, 16, 336, 20,
      kSingleLineEdit, WS_EX_CLIENTEDGE},
     {kId按钮4, "BUTTON", "", 357, 17, 16, 16, kPushButton, 0},
@@ -347,7 +347,7 @@ HWND CreateMainWindow(HINSTANCE instance) {
   saved_focus = nullptr;
 
   HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-  for (const ControlSpec& c : kControls) {
+  for (const ControlLayout& c : kControls) {
     HWND h = CreateWindowExA(c.ex_style, c.window_class, FromUtf8(c.text_utf8).c_str(), c.style, c.left, c.top,
                              c.width, c.height, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
                              instance, nullptr);
