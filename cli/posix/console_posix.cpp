@@ -1,10 +1,15 @@
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "cli/console_platform.h"
 
-void ConsoleStart() {}
+void ConsoleStart() {
+  // Output is only a report: a reader that goes away (| head) must not stop
+  // the batch between two workbooks.
+  signal(SIGPIPE, SIG_IGN);
+}
 void ConsoleStop() {}
 
 bool StdoutIsTerminal() { return isatty(STDOUT_FILENO) == 1; }
