@@ -119,7 +119,7 @@ std::string CliUsage() {
       "Exit codes: 0 every file processed; 1 some files failed (could not be opened\n"
       "or saved, e.g. not a workbook, encrypted, read-only); 2 usage error (bad\n"
       "argument, empty or missing folder \"错误，搜索目录不能为空\", folder not found,\n"
-      "empty --find without --allow-empty-find, engine not available).\n"
+      "empty --find without --allow-empty-find, --engine excel off Windows).\n"
       "\n"
       "Example:\n"
       "  cellsweep-cli --folder ~/reports --find 草稿 --replace 定稿 --dry-run\n";
