@@ -11,6 +11,8 @@ namespace {
 std::string RealText(double d) {
   if (!std::isfinite(d)) return std::string();
   if (d == 0) return "0";
+  // Whole numbers below 1E+15 print all their digits: no formatting needed.
+  if (std::fabs(d) < 1e15 && d == std::trunc(d)) return std::to_string(static_cast<long long>(d));
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.15G", d);
   std::string s = buf;

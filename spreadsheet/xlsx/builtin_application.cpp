@@ -78,7 +78,7 @@ bool ArgBool(const Variant& v, bool* out) {
   }
 }
 
-Variant ToVariant(const CellValue& v) {
+Variant ToVariant(CellValue&& v) {
   switch (v.kind) {
     case ValueKind::Number: return Variant::MakeReal(v.number);
     case ValueKind::Date: return Variant::MakeDate(v.number);
@@ -156,6 +156,7 @@ class RangeObject : public BookObject {
       : BookObject(std::move(s), std::move(b)), sheet_(std::move(sheet)), rect_(r), mode_(m) {}
 
  protected:
+  bool Alive(std::string* why) const override { return BookObject::Alive(why) && book_->Refresh(why); }
   bool Read(const std::string& name, const std::vector<Variant>& args, Variant* result,
             std::string* why) override {
     if (Is(name, "Value") || Is(name, "Value2")) return ReadValue(result, why);
@@ -196,8 +197,8 @@ class RangeObject : public BookObject {
     if (rect_.Rows() * rect_.Cols() > 16 * 1024 * 1024) return Fail(why, "the range is too large to read at once");
     Variant arr = Variant::MakeArray(static_cast<int>(rect_.Rows()), static_cast<int>(rect_.Cols()));
     const CellRect r = rect_;
-    sheet_->ForEachCell(r, [&](int row, int col, const CellValue& v) {
-      arr.At(row - r.row1 + 1, col - r.col1 + 1) = ToVariant(v);
+    sheet_->ForEachCell(r, [&](int row, int col, CellValue v) {
+      arr.At(row - r.row1 + 1, col - r.col1 + 1) = ToVariant(std::move(v));
     });
     *result = std::move(arr);
     return true;
@@ -268,6 +269,7 @@ class SheetObject : public BookObject {
       : BookObject(std::move(s), std::move(b)), sheet_(std::move(sheet)) {}
 
  protected:
+  bool Alive(std::string* why) const override { return BookObject::Alive(why) && book_->Refresh(why); }
   bool Read(const std::string& name, const std::vector<Variant>& args, Variant* result,
             std::string* why) override {
     if (Is(name, "Name")) {

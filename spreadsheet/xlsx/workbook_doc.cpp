@@ -301,6 +301,14 @@ bool SheetDoc::Load(std::string xml, std::string* why) {
             has_dimension_ = true;
             dimension_begin_ = static_cast<uint32_t>(x.begin());
             dimension_end_ = static_cast<uint32_t>(x.end());
+            // The declared area sizes the cell index, within what the XML could hold.
+            std::string_view ref;
+            CellRect area;
+            if (x.Attr("ref", &ref) && ParseArea(ref, &area)) {
+              long long n = std::min<long long>(area.Rows() * area.Cols(), static_cast<long long>(xml_.size() / 16));
+              cells_.reserve(static_cast<size_t>(n));
+              rows_.reserve(static_cast<size_t>(std::min<long long>(area.Rows(), static_cast<long long>(xml_.size() / 16))));
+            }
           }
           break;
         case kInData:
@@ -1313,6 +1321,7 @@ bool WorkbookDoc::Adopt(std::string bytes, std::string* why) {
 }
 
 bool WorkbookDoc::Save(std::string* why) {
+  if (stale_) return true;  // saved, and not changed since
   if (blank_ || path_.empty()) {
     *why = "the workbook has never been saved to a file";
     return false;
@@ -1322,8 +1331,24 @@ bool WorkbookDoc::Save(std::string* why) {
   if (!Build(&archive, &changed, why)) return false;
   if (!changed) return true;  // nothing to write: the file stays as it is
   if (!SaveOverFile(path_, archive, why)) return false;
-  // The saved file is the new starting point.
-  return Adopt(std::move(archive), why);
+  // The saved file is the new starting point; it is read again only if the
+  // workbook is used after the save (a batch closes it straight away).
+  file_ = std::move(archive);
+  stale_ = true;
+  for (auto& sh : sheets_) sh->DropEdits();
+  return true;
+}
+
+bool WorkbookDoc::Refresh(std::string* why) {
+  if (!stale_) return true;
+  stale_ = false;
+  std::string reason;
+  if (!Load(&reason)) {
+    closed_ = true;
+    *why = "the saved workbook could not be read back: " + reason;
+    return false;
+  }
+  return true;
 }
 
 bool WorkbookDoc::Build(std::string* archive_out, bool* changed, std::string* why) {
@@ -1389,7 +1414,7 @@ bool WorkbookDoc::Build(std::string* archive_out, bool* changed, std::string* wh
     replaced["[Content_Types].xml"] = xml;
     dropped.insert(calc_chain_part_);
   }
-  ZipWriter w(compression_level);
+  ZipWriter w(compression_level, file_.size() + file_.size() / 4 + 4096);
   for (size_t i = 0; i < zip_.entries().size(); ++i) {
     const ZipEntry& e = zip_.entries()[i];
     if (dropped.count(e.name)) continue;

@@ -88,6 +88,11 @@ class SheetDoc {
   bool SetHorizontal(const CellRect& rect, int code, std::string* why);
   bool SetShrink(const CellRect& rect, bool on, std::string* why);
   bool dirty() const { return !edits_.empty() || !new_cells_.empty(); }
+  // Forgets the edits once they are saved; the cells are read again before use.
+  void DropEdits() {
+    edits_.clear();
+    new_cells_.clear();
+  }
 
   // The saved sheet XML with the edits spliced in; new_style maps each edited
   // cell's format request to its new format index.
@@ -163,6 +168,8 @@ class WorkbookDoc {
   bool dirty() const;
   // Writes the edits back; a workbook without edits is not touched.
   bool Save(std::string* why);
+  // Reads the package again after a save, before its cells are used.
+  bool Refresh(std::string* why);
 
   bool IsDateStyle(uint32_t xf) const { return xf < date_xf_.size() && date_xf_[xf]; }
   bool date1904() const { return date1904_; }
@@ -185,6 +192,7 @@ class WorkbookDoc {
   ZipReader zip_;
   bool blank_ = false;
   bool closed_ = false;
+  bool stale_ = false;
   bool date1904_ = false;
   std::vector<std::shared_ptr<SheetDoc>> sheets_;
   std::vector<std::string> shared_strings_;

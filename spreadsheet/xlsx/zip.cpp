@@ -155,6 +155,8 @@ bool ZipReader::Extract(int index, std::string* out, std::string* why) const {
     *why = "zip entry " + e.name + " declares a size too large to read";
     return false;
   }
+  // One spare byte shows whether deflated data holds more than it declared.
+  out->reserve(static_cast<size_t>(e.size) + 1);
   out->assign(static_cast<size_t>(e.size), '\0');
   const char* src = data_->data() + e.data_offset;
   if (e.method == 0) {
@@ -168,7 +170,6 @@ bool ZipReader::Extract(int index, std::string* out, std::string* why) const {
     }
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(src));
     z.avail_in = static_cast<uInt>(e.compressed_size);
-    // One spare byte shows whether the data holds more than it declared.
     out->push_back('\0');
     z.next_out = reinterpret_cast<Bytef*>(&(*out)[0]);
     z.avail_out = static_cast<uInt>(out->size());

@@ -45,7 +45,7 @@ class ZipReader {
 // Builds an archive in memory, entry by entry.
 class ZipWriter {
  public:
-  explicit ZipWriter(int level) : level_(level) {}
+  explicit ZipWriter(int level, size_t expected_size = 0) : level_(level) { out_.reserve(expected_size); }
   // Copies an entry of another archive without inflating it.
   void AddRaw(const ZipEntry& entry, const char* compressed);
   // Deflates new content for an entry.
