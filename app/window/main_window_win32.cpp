@@ -215,7 +215,13 @@ class Win32MainWindow : public MainWindowPort {
 
   int ShowMessage(const std::string& text, const std::string& caption, unsigned flags) override {
     // The tool's boxes have no owner and hold the whole task until answered.
-    return MessageBoxA(nullptr, text.c_str(), caption.c_str(), flags | MB_TASKMODAL);
+    const int answer = MessageBoxA(nullptr, text.c_str(), caption.c_str(), flags | MB_TASKMODAL);
+    // A box without owner hands the activation to no one when it goes; the
+    // keyboard belongs back on the window (and its focused control).
+    if (main_window != nullptr && IsWindow(main_window) && GetActiveWindow() == nullptr) {
+      SetActiveWindow(main_window);
+    }
+    return answer;
   }
 
   void* NativeHandle() override { return main_window; }
@@ -262,6 +268,14 @@ void DrawLabel(const DRAWITEMSTRUCT& item) {
   SelectObject(item.hDC, old_font);
 }
 
+// Back to the control that had the focus, or the batch button.
+void RestoreFocus(HWND window) {
+  HWND target = (saved_focus != nullptr && IsWindow(saved_focus) && IsWindowEnabled(saved_focus))
+                    ? saved_focus
+                    : GetDlgItem(window, kId按钮6);
+  if (target != nullptr && IsWindowEnabled(target) && GetFocus() != target) SetFocus(target);
+}
+
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_COMMAND: {
@@ -295,20 +309,18 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
       break;
     }
     case WM_ACTIVATE:
+      // As a dialog does: remember the focused control when another window
+      // (the folder browser, a message box) takes over, and give it back.
       if (LOWORD(wparam) == WA_INACTIVE) {
         HWND focus = GetFocus();
         if (focus != nullptr && IsChild(window, focus)) saved_focus = focus;
+      } else if (HIWORD(wparam) == 0) {
+        RestoreFocus(window);
       }
       return 0;
-    case WM_SETFOCUS: {
-      if (holding_focus) return 0;
-      // Back to the control that had the focus, or the batch button.
-      HWND target = (saved_focus != nullptr && IsWindow(saved_focus) && IsWindowEnabled(saved_focus))
-                        ? saved_focus
-                        : GetDlgItem(window, kId按钮6);
-      if (target != nullptr && IsWindowEnabled(target)) SetFocus(target);
+    case WM_SETFOCUS:
+      if (!holding_focus) RestoreFocus(window);
       return 0;
-    }
     case WM_DESTROY:
       main_window = nullptr;
       saved_focus = nullptr;

@@ -85,6 +85,9 @@ TEST(WindowCollect, CancelClearsTheFolderBoxAndReportsAnEmptyFolder) {
   EXPECT_EQ(GetText(app.Control(kId编辑框1)), "");
   AnswerMessageBox(box);
   ASSERT_TRUE(WaitUntil([&] { return app.Dialogs().empty(); }));
+  EXPECT_TRUE(WaitUntil([&] { return app.Focus() == app.Control(kId按钮4); }, 5000))
+      << "the focus goes back to the browse button, not to " << app.Focus() << " " << ClassOf(app.Focus())
+      << " id " << GetDlgCtrlID(app.Focus());
   EXPECT_EQ(app.Caption(), caption);
   EXPECT_EQ(GetText(app.Control(kId编辑框2)), "");
 
