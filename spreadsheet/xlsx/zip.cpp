@@ -151,7 +151,9 @@ int ZipReader::Find(const std::string& name) const {
 
 bool ZipReader::Extract(int index, std::string* out, std::string* why) const {
   const ZipEntry& e = entries_[index];
-  if (e.size > kMaxPartSize) {
+  // Deflate cannot expand more than about 1032 to 1: a larger declared size is
+  // a lie, and believing it would allocate memory the data can never fill.
+  if (e.size > kMaxPartSize || (e.method == 8 && e.size > e.compressed_size * 1032 + 1024)) {
     *why = "zip entry " + e.name + " declares a size too large to read";
     return false;
   }

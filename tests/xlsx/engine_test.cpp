@@ -160,6 +160,22 @@ TEST_F(Engine, ValuesKeepTheirKinds) {
   EXPECT_EQ("line1\nline2", CellText(xw, "A6"));
 }
 
+TEST_F(Engine, NumberFormatsDecideDates) {
+  // Column B of each row says what column A's format makes of the same number.
+  ObjectRef s = Sheet(Open("fixtures/formats.xlsx"), 1);
+  Variant all = Get(Obj(s, "UsedRange"), "Value");
+  ASSERT_EQ(VariantKind::Array, all.kind);
+  for (int r = 1; r <= all.rows; ++r) {
+    bool date = all.At(r, 2).text == "date";
+    EXPECT_EQ(date ? VariantKind::Date : VariantKind::Real, all.At(r, 1).kind) << "row " << r;
+    // 1904 date system: the same serial is 1462 days later.
+    if (date) {
+      EXPECT_EQ("2027/3/16 12:00:00", ValueToText(all.At(r, 1)));
+    }
+  }
+  EXPECT_EQ("2023/3/15 12:00:00", ValueToText(all.At(1, 3)));
+}
+
 TEST_F(Engine, UnknownMembersFailWithAReason) {
   ObjectRef book = Open("fixtures/basic.xlsx");
   ObjectRef range = Obj(Sheet(book, 1), "Range", {Text("A1")});
@@ -399,6 +415,17 @@ TEST_F(Engine, BadInputFailsToOpenWithAReasonAndIsLeftAlone) {
     huge[cd + 26] = '\xff';
     huge[cd + 27] = '\x7f';
   }
+  // A size under the engine's cap that the compressed data still cannot hold.
+  std::string inflated = huge;
+  {
+    const std::string sig("PK\x01\x02", 4), name = "xl/worksheets/sheet1.xml";
+    size_t cd = inflated.find(sig);
+    while (cd != std::string::npos && inflated.compare(cd + 46, name.size(), name) != 0) cd = inflated.find(sig, cd + 4);
+    inflated[cd + 24] = '\0';
+    inflated[cd + 25] = '\0';
+    inflated[cd + 26] = '\0';
+    inflated[cd + 27] = '\x10';  // 256 MiB
+  }
   struct {
     const char* name;
     std::string bytes;
@@ -410,6 +437,7 @@ TEST_F(Engine, BadInputFailsToOpenWithAReasonAndIsLeftAlone) {
       {"truncated.xlsx", good.substr(0, good.size() / 2), "damaged"},
       {"corrupt.xlsx", corrupt, "damaged"},
       {"huge.xlsx", huge, "size"},
+      {"inflated.xlsx", inflated, "size"},
       {"unclosed.xlsx", PatchSheetXml("<worksheet><sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row>"),
        "damaged"},
       {"badtag.xlsx", PatchSheetXml("<worksheet><sheetData></row></sheetData></worksheet>"), "damaged"},
