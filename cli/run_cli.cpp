@@ -80,13 +80,15 @@ int RunCli(const std::vector<std::string>& args) {
   batch.observer = &progress;
   BatchReport report = RunBatch(batch);
   progress.Finish();
-  ConsoleStop();
 
+  int code = report.failures.empty() ? 0 : 1;
   if (report.ignored) {
     WriteText(stderr, "cellsweep-cli: the batch did not run\n");
-    return 2;
+    code = 2;
+  } else {
+    WriteText(stdout, (options.quiet ? "" : "\n") + FormatSummary(report, options.dry_run));
   }
-  WriteText(stdout, (options.quiet ? "" : "\n") + FormatSummary(report, options.dry_run));
   std::fflush(stdout);
-  return report.failures.empty() ? 0 : 1;
+  ConsoleStop();
+  return code;
 }
