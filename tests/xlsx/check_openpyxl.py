@@ -170,12 +170,17 @@ class EngineResults(unittest.TestCase):
 
     @unittest.skipUnless(shutil.which("soffice"), "LibreOffice is not installed")
     def test_libreoffice_opens_the_result(self):
-        path = self.rewrite_and_compare("xw.xlsx", [(1, "A1", "lo check")])
+        # LibreOffice reads the saved file and recalculates the formulas written out
+        # from the shared one whose anchor was overwritten.
+        path = self.rewrite_and_compare("shared.xlsx", [(1, "D1", "lo check")])
         out = os.path.join(WORK, "lo")
-        subprocess.run(["soffice", "--headless", "--convert-to", "csv", "--outdir", out, path],
-                       check=True, capture_output=True, timeout=120)
-        with open(os.path.join(out, "xw.csv"), encoding="utf-8", errors="replace") as f:
-            self.assertIn("lo check", f.read())
+        profile = "file://" + os.path.abspath(os.path.join(WORK, "lo-profile"))
+        subprocess.run(["soffice", "-env:UserInstallation=" + profile, "--headless", "--convert-to", "csv",
+                        "--outdir", out, path], check=True, capture_output=True, timeout=180)
+        with open(os.path.join(out, "shared.csv"), encoding="utf-8", errors="replace") as f:
+            lines = f.read().split("\n")
+        self.assertEqual("1,10,f1,lo check", lines[0])
+        self.assertEqual(["2,20,f2,22", "3,30,f3,33", "4,40,f4,44"], lines[1:4])
 
 
 if __name__ == "__main__":
