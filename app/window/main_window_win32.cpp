@@ -133,21 +133,27 @@ void FlushList() {
   last_list_flush = GetTickCount();
 }
 
-// Whether the list box still has room in view for more lines.
-bool ListShowsItsEnd(HWND edit) {
-  talking_to_list = true;
-  const LRESULT lines = SendMessageA(edit, EM_GETLINECOUNT, 0, 0);
+// Rows of text the list box shows at once; set when the window is made.
+LONG list_rows = 0;
+
+LONG VisibleRows(HWND edit) {
   RECT r = {};
   SendMessageA(edit, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&r));
-  talking_to_list = false;
   HDC dc = GetDC(edit);
   HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
   TEXTMETRICA tm = {};
   GetTextMetricsA(dc, &tm);
   SelectObject(dc, old);
   ReleaseDC(edit, dc);
-  const LONG row = tm.tmHeight > 0 ? tm.tmHeight : 1;
-  return lines <= (r.bottom - r.top) / row + 1;
+  return (r.bottom - r.top) / (tm.tmHeight > 0 ? tm.tmHeight : 1);
+}
+
+// Whether the list box still has room in view for more lines.
+bool ListShowsItsEnd(HWND edit) {
+  talking_to_list = true;
+  const LRESULT lines = SendMessageA(edit, EM_GETLINECOUNT, 0, 0);
+  talking_to_list = false;
+  return lines <= list_rows + 1;
 }
 
 bool ReadsOrTouchesTheList(UINT message) {
@@ -376,6 +382,7 @@ HWND CreateMainWindow(HINSTANCE instance) {
   list_base_proc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ListProc)));
   pending_list.clear();
+  list_rows = VisibleRows(list);
 
   HWND after = HWND_TOP;
   for (int id : kTabOrder) {

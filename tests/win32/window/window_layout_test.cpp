@@ -180,6 +180,13 @@ TEST(WindowLayout, EnterClicksNothing) {
   ASSERT_TRUE(WaitUntil([&] { return app.Focus() == app.Control(kId编辑框3); }, 5000));
   EXPECT_TRUE(app.Dialogs().empty()) << "Enter opened a box or the browser";
   EXPECT_TRUE(app.Running());
+  // In the list box Enter is a line break.
+  TypeChord(app.Main(), {VK_SHIFT, VK_TAB});
+  TypeChord(app.Main(), {VK_SHIFT, VK_TAB});
+  ASSERT_TRUE(WaitUntil([&] { return app.Focus() == app.Control(kId编辑框2); }, 5000));
+  PostKey(app.Control(kId编辑框2), VK_RETURN);
+  EXPECT_TRUE(WaitUntil([&] { return GetText(app.Control(kId编辑框2)) == "\r\n"; }, 5000))
+      << GetText(app.Control(kId编辑框2)).size();
   app.Close();
   EXPECT_EQ(app.WaitForExit(), 0u);
 }

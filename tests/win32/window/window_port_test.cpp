@@ -68,6 +68,26 @@ TEST_F(WindowPort, AppendingAPastTheDefaultLimitListKeepsEveryLineAndTheFirstLin
   EXPECT_EQ(SendMessageA(list, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
 }
 
+// What the box itself holds, read past the window's own handling of the box.
+std::string RawListText(HWND list) {
+  WNDCLASSA edit_class = {};
+  GetClassInfoA(nullptr, "EDIT", &edit_class);
+  char buffer[4096] = {};
+  CallWindowProcA(edit_class.lpfnWndProc, list, WM_GETTEXT, sizeof(buffer), reinterpret_cast<LPARAM>(buffer));
+  return buffer;
+}
+
+TEST_F(WindowPort, LinesOnTheFirstScreenShowAtOnce) {
+  MainWindowPort& w = MainWindow();
+  std::string expected;
+  for (int i = 0; i < 8; ++i) {
+    const std::string line = "C:\\folder\\" + std::to_string(i) + ".xlsx\r\n";
+    w.AppendContent(Control::编辑框2, line);
+    expected += line;
+    EXPECT_EQ(RawListText(Edit(kId编辑框2)), expected) << i;
+  }
+}
+
 TEST_F(WindowPort, PendingMessagesRunAndTheQuitMessageStaysQueued) {
   WNDCLASSA wc = {};
   wc.lpfnWndProc = CountingProc;
