@@ -5,12 +5,10 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include "spreadsheet/com/busy_retry_win32.h"
 #include "spreadsheet/com/com_object.h"
 
 namespace {
-
-constexpr DWORD kRetryEveryMs = 100;
-constexpr DWORD kGiveUpAfterMs = 60000;
 
 class BusyRetryFilter : public IMessageFilter {
  public:
@@ -31,9 +29,8 @@ class BusyRetryFilter : public IMessageFilter {
     return SERVERCALL_ISHANDLED;
   }
   DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD elapsed_ms, DWORD reject_type) override {
-    if ((reject_type == SERVERCALL_RETRYLATER || reject_type == SERVERCALL_REJECTED) && elapsed_ms < kGiveUpAfterMs)
-      return kRetryEveryMs;
-    return static_cast<DWORD>(-1);  // give up: the call fails with its error
+    if (reject_type == SERVERCALL_RETRYLATER || reject_type == SERVERCALL_REJECTED) return BusyRetryDelay(elapsed_ms);
+    return kBusyGiveUp;  // the call fails with its error
   }
   DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override { return PENDINGMSG_WAITDEFPROCESS; }
 };
@@ -50,5 +47,16 @@ void InstallBusyRetryFilter() {
   if (SUCCEEDED(CoRegisterMessageFilter(&filter, &previous))) {
     installed = true;
     if (previous && previous != &filter) previous->Release();
+  }
+}
+
+void WaitWhileServerBusy(DWORD ms) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&msg);
+    DWORD spent = GetTickCount() - start;
+    if (spent >= ms) return;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - spent, QS_PAINT);
   }
 }

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "spreadsheet/com/busy_retry_win32.h"
 #include "spreadsheet/com/com_holders_win32.h"
 #include "spreadsheet/com/com_object.h"
 #include "spreadsheet/com/com_variant_win32.h"
@@ -129,7 +130,7 @@ class DispatchObject : public LateBound {
   // Asks the object itself for its type.
   void LearnOwnType() {
     ComPtr<ITypeInfo> info;
-    HRESULT hr = dispatch_->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.Out());
+    HRESULT hr = RetryWhileServerBusy([&] { return dispatch_->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.Out()); });
     if (SUCCEEDED(hr) && info) {
       auto it = session_->by_info.find(info.Get());
       type_ = it != session_->by_info.end() ? it->second : session_->NewType(std::move(info));
@@ -159,7 +160,7 @@ class DispatchObject : public LateBound {
     if (!type->info) return kNoSuchName;
     if (!type->comp_tried) {
       type->comp_tried = true;
-      if (FAILED(type->info->GetTypeComp(type->comp.Out()))) type->comp.Reset();
+      if (FAILED(RetryWhileServerBusy([&] { return type->info->GetTypeComp(type->comp.Out()); }))) type->comp.Reset();
     }
     if (!type->comp) return kNoSuchName;
     ULONG hash = LHashValOfNameSys(sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32, LOCALE_USER_DEFAULT, wname.c_str());
@@ -172,7 +173,8 @@ class DispatchObject : public LateBound {
       DESCKIND desc = DESCKIND_NONE;
       BINDPTR ptr;
       ptr.lpfuncdesc = nullptr;
-      HRESULT hr = type->comp->Bind(buffer.data(), hash, kind, bound.Out(), &desc, &ptr);
+      HRESULT hr = RetryWhileServerBusy(
+          [&] { return type->comp->Bind(buffer.data(), hash, kind, bound.Out(), &desc, &ptr); });
       if (FAILED(hr)) continue;  // TYPE_E_TYPEMISMATCH: the name is there with another kind
       switch (desc) {
         case DESCKIND_FUNCDESC: {
@@ -208,7 +210,14 @@ class DispatchObject : public LateBound {
         buffer.push_back(L'\0');
         LPOLESTR names[1] = {buffer.data()};
         DISPID fallback = kNoSuchName;
-        if (SUCCEEDED(dispatch_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &fallback))) found = fallback;
+        HRESULT hr = RetryWhileServerBusy(
+            [&] { return dispatch_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &fallback); });
+        if (SUCCEEDED(hr)) {
+          found = fallback;
+        } else if (hr != DISP_E_UNKNOWNNAME && hr != DISP_E_MEMBERNOTFOUND) {
+          // Not an answer about the name (the server is gone, say): nothing to remember.
+          return Fail(why, "'" + name + "' could not be looked up: " + HResultText(hr));
+        }
       }
       it = type_->ids.emplace(key, found).first;
     }
@@ -270,8 +279,11 @@ class DispatchObject : public LateBound {
     HRESULT hr = E_FAIL;
     for (int attempt = 0; attempt < 2; ++attempt) {
       ZeroMemory(&ex, sizeof ex);
-      hr = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
-                             access == Access::Put ? nullptr : out.Out(), &ex, &arg_error);
+      // A call turned away was never run, so sending it again is safe.
+      hr = RetryWhileServerBusy([&] {
+        return dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
+                                 access == Access::Put ? nullptr : out.Out(), &ex, &arg_error);
+      });
       // A type taken over from sibling objects may not be this object's: ask it, once.
       if (hr != DISP_E_MEMBERNOTFOUND || !inherited_) break;
       TypeEntry* before = type_;
