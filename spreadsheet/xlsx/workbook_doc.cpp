@@ -240,6 +240,7 @@ bool SheetDoc::Load(std::string xml, std::string* why) {
   rows_.clear();
   texts_.clear();
   arrays_.clear();
+  guarded_.clear();
   shared_formulas_.clear();
   shared_anchor_cell_.clear();
   edits_.clear();
@@ -629,6 +630,13 @@ CellValue SheetDoc::Value(int row, int col) const {
 }
 
 bool SheetDoc::CheckArrays(const CellRect& rect, std::string* why) const {
+  for (const auto& g : guarded_) {
+    const CellRect& a = g.first;
+    if (a.row1 <= rect.row2 && rect.row1 <= a.row2 && a.col1 <= rect.col2 && rect.col1 <= a.col2) {
+      *why = g.second + " (" + AreaName(a) + ")";
+      return false;
+    }
+  }
   for (const CellRect& a : arrays_) {
     if (a.row1 <= rect.row2 && rect.row1 <= a.row2 && a.col1 <= rect.col2 && rect.col1 <= a.col2) {
       *why = "cannot change part of an array formula or data table (" + AreaName(a) + ")";
@@ -1098,6 +1106,39 @@ bool WorkbookDoc::Load(std::string* why) {
     if (s->kind() != SheetDoc::Kind::Worksheet) continue;
     std::string sx;
     if (!part(s->part(), &sx) || !s->Load(std::move(sx), why)) return false;
+    // Tables and pivot tables of the sheet, through its relationships.
+    std::string srels_name = RelsPartOf(s->part());
+    if (zip_.Find(srels_name) < 0) continue;
+    std::vector<Relationship> srels;
+    if (!part(srels_name, &xml) || !ParseRels(xml, &srels, why)) {
+      *why = "the workbook is damaged: " + srels_name + ": " + *why;
+      return false;
+    }
+    for (const Relationship& r : srels) {
+      bool table = EndsWith(r.type, "/table");
+      if (r.external || !(table || EndsWith(r.type, "/pivotTable"))) continue;
+      std::string name = ResolveTarget(s->part(), r.target);
+      if (zip_.Find(name) < 0 || !part(name, &xml)) continue;
+      XmlScanner x(xml);
+      for (;;) {
+        XmlEvent ev = x.Next();
+        if (ev == XmlEvent::Eof || ev == XmlEvent::Error) break;
+        if (ev != XmlEvent::Start) continue;
+        std::string_view ref, v;
+        CellRect area;
+        if (table && x.depth() == 1 && x.Attr("ref", &ref) && ParseArea(ref, &area)) {
+          if (x.Attr("headerRowCount", &v) && v == "0") break;
+          area.row2 = area.row1;
+          std::string tname = x.Attr("displayName", &v) ? Decode(v) : std::string("a table");
+          s->guarded_.push_back({area, "cannot change the header row of table " + tname});
+          break;
+        }
+        if (!table && x.local() == "location" && x.Attr("ref", &ref) && ParseArea(ref, &area)) {
+          s->guarded_.push_back({area, "cannot change part of a pivot table report"});
+          break;
+        }
+      }
+    }
   }
   if (sheets_.size() == sheets.size()) {
     // Reloading after a save: keep the sheet objects others hold.

@@ -119,6 +119,10 @@ class SheetDoc {
   std::vector<RowSpan> rows_;
   std::vector<std::string> texts_;  // inline and formula string results
   std::vector<CellRect> arrays_;    // multi-cell array formulas and data tables
+  // Areas the application will not let a value write change: table header
+  // rows (their texts are the column names kept in the table part) and pivot
+  // table reports. Each with what to say.
+  std::vector<std::pair<CellRect, std::string>> guarded_;
   std::unordered_map<int32_t, std::string> shared_formulas_;  // si -> anchor formula
   std::unordered_map<int32_t, uint32_t> shared_anchor_cell_;  // si -> index into cells
   CellRect used_;

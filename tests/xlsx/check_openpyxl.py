@@ -113,7 +113,8 @@ class EngineResults(unittest.TestCase):
         self.assertEqual(orig.count("<xf ") + 2, styles.count("<xf "))
 
     def test_shared_strings_rich_text_image_and_formulas(self):
-        path = self.rewrite_and_compare("xw.xlsx", [(1, "A1", "one"), (1, "D2", "no formula"), (1, "A3", "plain")])
+        path = self.rewrite_and_compare("xw.xlsx", [(1, "A1", "one"), (1, "D2", "no formula"), (1, "A3", "plain"),
+                                                     (2, "B3", "pen")])
         wb = openpyxl.load_workbook(path)
         ws = wb.active
         self.assertEqual("shared abc", ws["A2"].value)  # shared with A1, untouched
@@ -122,6 +123,8 @@ class EngineResults(unittest.TestCase):
         before, after = zip_parts(os.path.join(FIXTURES, "xw.xlsx")), zip_parts(path)
         self.assertEqual(before["xl/media/image1.png"], after["xl/media/image1.png"])
         self.assertEqual(before["xl/drawings/drawing1.xml"], after["xl/drawings/drawing1.xml"])
+        self.assertEqual(before["xl/tables/table1.xml"], after["xl/tables/table1.xml"])
+        self.assertEqual(["Prices"], list(wb["Table"].tables.keys()))
 
     def test_shared_formula_anchor(self):
         path = self.rewrite_and_compare("shared.xlsx", [(1, "D1", "gone")])

@@ -346,15 +346,25 @@ TEST_F(Engine, OverwritingASharedFormulaAnchorKeepsTheOtherFormulas) {
   EXPECT_EQ(std::string::npos, types.find("calcChain"));
 }
 
-TEST_F(Engine, PartOfAnArrayFormulaCannotBeChanged) {
-  std::string path = Copy("xw.xlsx", "book.xlsx");
-  ObjectRef book = Open(path);
-  ObjectRef r = Obj(Sheet(book, 1), "Range", {Text("E2")});
-  std::string why;
-  EXPECT_FALSE(r->Put("Value", {}, Text("x"), &why));
-  EXPECT_NE(std::string::npos, why.find("array")) << why;
+TEST_F(Engine, WritesTheApplicationRefusesFailWithAReason) {
+  ObjectRef book = Open("fixtures/xw.xlsx");
+  struct {
+    int sheet;
+    const char* cell;
+    const char* reason;
+  } cases[] = {{1, "E2", "array"}, {1, "E1:E3", "array"}, {1, "D1:E1", "array"}, {2, "C2", "table Prices"}};
+  for (const auto& c : cases) {
+    ObjectRef r = Obj(Sheet(book, c.sheet), "Range", {Text(c.cell)});
+    std::string why;
+    EXPECT_FALSE(r->Put("Value", {}, Text("x"), &why)) << c.cell;
+    EXPECT_NE(std::string::npos, why.find(c.reason)) << why;
+  }
   EXPECT_EQ("0", CellText(Sheet(book, 1), "E2"));
+  EXPECT_EQ("3", CellText(Sheet(book, 1), "D1"));  // nothing of a refused write is kept
   EXPECT_TRUE(Get(book, "Saved").logical);
+  // The table's data rows are ordinary cells.
+  Rewrite(Sheet(book, 2), "B3", "data");
+  EXPECT_EQ("data", CellText(Sheet(book, 2), "B3"));
 }
 
 TEST_F(Engine, TextsSurviveTheRoundTrip) {
