@@ -21,7 +21,8 @@ std::string ReadAll(const std::string& path) {
 TEST(EngineWin32, ALockedFileIsNotSavedOver) {
   std::filesystem::create_directories("work/locked");
   std::string path = "work/locked/book.xlsx";
-  std::filesystem::copy_file("fixtures/basic.xlsx", path, std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::remove(path);
+  std::filesystem::copy_file("fixtures/basic.xlsx", path);
   std::string before = ReadAll(path);
   ObjectRef app = CreateBuiltinApplication();
   Variant books, book, sheets, sheet, range;
