@@ -107,6 +107,17 @@ TEST_F(Engine, ReadsSheetsInOrderWithChartSheetsCounted) {
   EXPECT_FALSE(sheets->Get("Item", {Int(0)}, &v, &why));
 }
 
+TEST_F(Engine, TheWorkbookPartIsFoundThroughThePackageRelationships) {
+  std::string path = Copy("renamed.xlsx", "book.xlsx");
+  ObjectRef book = Open(path);
+  EXPECT_EQ("found abc", CellText(Sheet(book, 1), "A1"));
+  Rewrite(Sheet(book, 1), "A1", "saved");
+  std::string why;
+  ASSERT_TRUE(CallOk(book, "Save", {}, &why)) << why;
+  CallOk(Obj(app, "Workbooks"), "Close", {}, &why);
+  EXPECT_EQ("saved", CellText(Sheet(Open(path), 1), "A1"));
+}
+
 TEST_F(Engine, UsedRangeIsTheBoundingBoxOfPresentCells) {
   ObjectRef book = Open("fixtures/basic.xlsx");
   struct {
