@@ -241,6 +241,7 @@ bool SheetDoc::Load(std::string xml, std::string* why) {
   texts_.clear();
   arrays_.clear();
   guarded_.clear();
+  tables_.clear();
   shared_formulas_.clear();
   shared_anchor_cell_.clear();
   edits_.clear();
@@ -472,6 +473,8 @@ bool SheetDoc::Load(std::string xml, std::string* why) {
               cell.number = d;
             }
           }
+          if (cell.formula != FormulaKind::None && formula_text.find('[') != std::string::npos)
+            book_->MarkStructuredRefs();
           if (cell.formula != FormulaKind::None) {
             if (f_type == "shared") {
               bool anchor = !f_ref.empty() || !formula_text.empty();
@@ -668,8 +671,65 @@ CellEdit* SheetDoc::EditFor(int row, int col, std::string* why) {
   return &new_cells_[{row, col}];
 }
 
+namespace {
+std::string Folded(const std::string& s) {
+  std::string out = s;
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+}  // namespace
+
+bool SheetDoc::CheckTables(const CellRect& rect, const CellValue& value, std::string* why) {
+  for (Table& t : tables_) {
+    const CellRect& h = t.header;
+    if (!(h.row1 <= rect.row2 && rect.row1 <= h.row2 && h.col1 <= rect.col2 && rect.col1 <= h.col2)) continue;
+    std::string where = "cannot change the header of table " + t.name;
+    if (book_->structured_refs()) {
+      *why = where + ": formulas in the workbook may refer to its columns by name";
+      return false;
+    }
+    if (value.kind != ValueKind::Text || value.text.empty()) {
+      *why = where + ": a column name must be a non-empty text";
+      return false;
+    }
+    int first = std::max(h.col1, rect.col1), last = std::min(h.col2, rect.col2);
+    if (first != last) {
+      *why = where + ": column names must differ";
+      return false;
+    }
+    int k = first - h.col1;
+    if (k >= static_cast<int>(t.columns.size())) {
+      *why = where + ": the table part does not list that column";
+      return false;
+    }
+    for (int i = 0; i < static_cast<int>(t.columns.size()); ++i) {
+      if (i == k) continue;
+      auto r = t.renames.find(i);
+      const std::string& other = r == t.renames.end() ? t.columns[static_cast<size_t>(i)] : r->second;
+      if (Folded(other) == Folded(value.text)) {
+        *why = where + ": another column is already named \"" + value.text + "\"";
+        return false;
+      }
+    }
+  }
+  // Every check passed: record the new names.
+  for (Table& t : tables_) {
+    const CellRect& h = t.header;
+    if (h.row1 <= rect.row2 && rect.row1 <= h.row2 && h.col1 <= rect.col2 && rect.col1 <= h.col2)
+      t.renames[std::max(h.col1, rect.col1) - h.col1] = value.text;
+  }
+  return true;
+}
+
+bool SheetDoc::renamed_columns() const {
+  for (const Table& t : tables_)
+    if (!t.renames.empty()) return true;
+  return false;
+}
+
 bool SheetDoc::SetValue(const CellRect& rect, const CellValue& value, std::string* why) {
-  if (!CheckSize(rect, why) || !CheckArrays(rect, why)) return false;
+  if (!CheckSize(rect, why) || !CheckArrays(rect, why) || !CheckTables(rect, value, why)) return false;
   for (int r = rect.row1; r <= rect.row2; ++r) {
     for (int c = rect.col1; c <= rect.col2; ++c) {
       // Writing blank into a cell that is not there leaves it absent.
@@ -1056,6 +1116,7 @@ bool WorkbookDoc::Load(std::string* why) {
       calc_chain_part_ = ResolveTarget(workbook_part_, r.target);
     }
   }
+  structured_refs_ = false;
   date_xf_.clear();
   xf_spans_.clear();
   has_cellxfs_ = false;
@@ -1080,6 +1141,14 @@ bool WorkbookDoc::Load(std::string* why) {
       if (x.local() == "workbookPr") {
         std::string_view v;
         if (x.Attr("date1904", &v)) date1904_ = v == "1" || v == "true";
+      } else if (x.local() == "definedName") {
+        // Names are checked for structured references below, from their text.
+        size_t depth = x.depth();
+        while (x.depth() >= depth) {
+          XmlEvent e2 = x.Next();
+          if (e2 == XmlEvent::Text && x.text().find('[') != std::string_view::npos) MarkStructuredRefs();
+          if (e2 == XmlEvent::Eof || e2 == XmlEvent::Error) break;
+        }
       } else if (x.local() == "sheet") {
         std::string name, id;
         for (const XmlAttr& a : x.attrs()) {
@@ -1126,12 +1195,21 @@ bool WorkbookDoc::Load(std::string* why) {
         if (ev != XmlEvent::Start) continue;
         std::string_view ref, v;
         CellRect area;
-        if (table && x.depth() == 1 && x.Attr("ref", &ref) && ParseArea(ref, &area)) {
+        if (table && x.depth() == 1) {
+          if (!x.Attr("ref", &ref) || !ParseArea(ref, &area)) break;
           if (x.Attr("headerRowCount", &v) && v == "0") break;
           area.row2 = area.row1;
-          std::string tname = x.Attr("displayName", &v) ? Decode(v) : std::string("a table");
-          s->guarded_.push_back({area, "cannot change the header row of table " + tname});
-          break;
+          SheetDoc::Table t;
+          t.part = name;
+          t.name = x.Attr("displayName", &v) ? Decode(v) : std::string("a table");
+          t.header = area;
+          s->tables_.push_back(t);
+          continue;
+        }
+        if (table && x.local() == "tableColumn" && !s->tables_.empty() && s->tables_.back().part == name) {
+          s->tables_.back().columns.push_back(x.Attr("name", &v) ? UnescapeOoxml(Decode(v)) : std::string());
+        } else if (table && (x.local() == "calculatedColumnFormula" || x.local() == "totalsRowFormula")) {
+          MarkStructuredRefs();
         }
         if (!table && x.local() == "location" && x.Attr("ref", &ref) && ParseArea(ref, &area)) {
           s->guarded_.push_back({area, "cannot change part of a pivot table report"});
@@ -1416,6 +1494,42 @@ bool WorkbookDoc::Build(std::string* archive_out, bool* changed, std::string* wh
     std::string styles;
     if (!RenderStyles(&styles, why)) return false;
     replaced[styles_part_] = std::move(styles);
+  }
+  for (const auto& s : sheets_) {
+    for (const SheetDoc::Table& t : s->tables_) {
+      if (t.renames.empty()) continue;
+      int ti = zip_.Find(t.part);
+      std::string xml;
+      if (ti < 0 || !zip_.Extract(ti, &xml, why)) return false;
+      XmlScanner x(xml);
+      std::string out;
+      size_t at = 0;
+      int k = 0;
+      for (;;) {
+        XmlEvent ev = x.Next();
+        if (ev == XmlEvent::Eof) break;
+        if (ev == XmlEvent::Error) {
+          *why = "cannot save: " + t.part + ": " + x.error();
+          return false;
+        }
+        if (ev != XmlEvent::Start || x.local() != "tableColumn") continue;
+        auto r = t.renames.find(k++);
+        if (r == t.renames.end()) continue;
+        std::string tag = "<" + std::string(x.name());
+        for (const XmlAttr& a : x.attrs()) {
+          if (a.name == "name") continue;
+          tag += " " + std::string(a.name) + "=\"" + std::string(a.raw) + "\"";
+        }
+        tag += " name=\"";
+        AppendEscaped(EscapeOoxml(r->second), true, &tag);
+        tag += x.self_closing() ? "\"/>" : "\">";
+        out.append(xml, at, x.begin() - at);
+        out += tag;
+        at = x.end();
+      }
+      out.append(xml, at, std::string::npos);
+      replaced[t.part] = std::move(out);
+    }
   }
   bool removed_formula = false;
   for (const auto& s : sheets_) {

@@ -92,12 +92,14 @@ class SheetDoc {
   void DropEdits() {
     edits_.clear();
     new_cells_.clear();
+    for (Table& t : tables_) t.renames.clear();
   }
 
   // The saved sheet XML with the edits spliced in; new_style maps each edited
   // cell's format request to its new format index.
   bool Render(std::string* out, std::string* why);
   bool removed_formula() const { return removed_formula_; }
+  bool renamed_columns() const;
 
  private:
   friend class WorkbookDoc;
@@ -123,6 +125,17 @@ class SheetDoc {
   // rows (their texts are the column names kept in the table part) and pivot
   // table reports. Each with what to say.
   std::vector<std::pair<CellRect, std::string>> guarded_;
+  // Tables of the sheet: a header cell's text is its column's name, kept in
+  // the table part too, so writing a header renames the column there.
+  struct Table {
+    std::string part;
+    std::string name;
+    CellRect header;
+    std::vector<std::string> columns;          // names as read
+    std::map<int, std::string> renames;        // column index -> new name
+  };
+  std::vector<Table> tables_;
+  bool CheckTables(const CellRect& rect, const CellValue& value, std::string* why);
   std::unordered_map<int32_t, std::string> shared_formulas_;  // si -> anchor formula
   std::unordered_map<int32_t, uint32_t> shared_anchor_cell_;  // si -> index into cells
   CellRect used_;
@@ -179,6 +192,9 @@ class WorkbookDoc {
   bool date1904() const { return date1904_; }
   const std::string& SharedString(uint32_t i) const;
   size_t shared_count() const { return shared_strings_.size(); }
+  // Whether a formula or name anywhere may refer to table columns by name.
+  bool structured_refs() const { return structured_refs_; }
+  void MarkStructuredRefs() { structured_refs_ = true; }
   // Compression level for rewritten parts.
   static int compression_level;
   // Index a style request gets in the saved styles part.
@@ -197,6 +213,7 @@ class WorkbookDoc {
   bool blank_ = false;
   bool closed_ = false;
   bool stale_ = false;
+  bool structured_refs_ = false;
   bool date1904_ = false;
   std::vector<std::shared_ptr<SheetDoc>> sheets_;
   std::vector<std::string> shared_strings_;

@@ -362,14 +362,25 @@ TEST_F(Engine, WritesTheApplicationRefusesFailWithAReason) {
   struct {
     int sheet;
     const char* cell;
+    const char* text;
     const char* reason;
-  } cases[] = {{1, "E2", "array"}, {1, "E1:E3", "array"}, {1, "D1:E1", "array"}, {2, "C2", "table Prices"}};
+  } cases[] = {{1, "E2", "x", "array"},
+               {1, "E1:E3", "x", "array"},
+               {1, "D1:E1", "x", "array"},
+               {2, "C2", "item", "already named"},  // column names differ regardless of case
+               {2, "C2", "", "non-empty"},
+               {2, "B2:C2", "x", "differ"}};
   for (const auto& c : cases) {
     ObjectRef r = Obj(Sheet(book, c.sheet), "Range", {Text(c.cell)});
     std::string why;
-    EXPECT_FALSE(r->Put("Value", {}, Text("x"), &why)) << c.cell;
+    EXPECT_FALSE(r->Put("Value", {}, Text(c.text), &why)) << c.cell;
     EXPECT_NE(std::string::npos, why.find(c.reason)) << why;
   }
+  // A formula naming the table's columns would lose its column: no renaming then.
+  ObjectRef refs = Obj(Sheet(Open("fixtures/table_refs.xlsx"), 1), "Range", {Text("B1")});
+  std::string why;
+  EXPECT_FALSE(refs->Put("Value", {}, Text("Count"), &why));
+  EXPECT_NE(std::string::npos, why.find("refer to its columns")) << why;
   EXPECT_EQ("0", CellText(Sheet(book, 1), "E2"));
   EXPECT_EQ("3", CellText(Sheet(book, 1), "D1"));  // nothing of a refused write is kept
   EXPECT_TRUE(Get(book, "Saved").logical);
