@@ -1,5 +1,6 @@
 #include "spreadsheet/value_text.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -7,15 +8,17 @@
 namespace {
 
 // printf's %.15G, with the exponent written as the standard conversion does
-// (at least two digits, whatever the C library uses).
+// (at least two digits).
 std::string RealText(double d) {
   if (!std::isfinite(d)) return std::string();
   if (d == 0) return "0";
   // Whole numbers below 1E+15 print all their digits: no formatting needed.
   if (std::fabs(d) < 1e15 && d == std::trunc(d)) return std::to_string(static_cast<long long>(d));
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.15G", d);
-  std::string s = buf;
+  auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 15);
+  std::string s(buf, r.ptr);
+  for (char& c : s)
+    if (c == 'e') c = 'E';
   size_t e = s.find('E');
   if (e == std::string::npos) return s;
   std::string mant = s.substr(0, e);

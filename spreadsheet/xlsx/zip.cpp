@@ -234,20 +234,33 @@ bool ZipWriter::AddDeflated(const std::string& name, const std::string& content,
     *why = "cannot start compressing " + name;
     return false;
   }
-  std::string packed(deflateBound(&z, static_cast<uLong>(content.size())), '\0');
+  // Compressed straight into the archive after a header whose sizes are
+  // filled in once known.
+  size_t header = out_.size();
+  AddHeader(e);
+  size_t data_start = out_.size();
   z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(content.data()));
   z.avail_in = static_cast<uInt>(content.size());
-  z.next_out = reinterpret_cast<Bytef*>(&packed[0]);
-  z.avail_out = static_cast<uInt>(packed.size());
-  int rc = deflate(&z, Z_FINISH);
-  packed.resize(z.total_out);
+  int rc = Z_OK;
+  while (rc == Z_OK) {
+    size_t have = out_.size();
+    size_t room = deflateBound(&z, z.avail_in) + 64;
+    out_.resize(have + room);
+    z.next_out = reinterpret_cast<Bytef*>(&out_[have]);
+    z.avail_out = static_cast<uInt>(room);
+    rc = deflate(&z, Z_FINISH);
+    out_.resize(have + room - z.avail_out);
+  }
   deflateEnd(&z);
   if (rc != Z_STREAM_END) {
     *why = "cannot compress " + name;
     return false;
   }
-  e.compressed_size = packed.size();
-  AddRaw(e, packed.data());
+  uint64_t packed = out_.size() - data_start;
+  written_.back().compressed_size = packed;
+  // Patch the compressed size into the local header (offset 18).
+  for (int i = 0; i < 4; ++i) out_[header + 18 + i] = static_cast<char>((packed >> (8 * i)) & 0xff);
+  if (out_.size() > 0xfffffff0u) too_big_ = true;
   return true;
 }
 
