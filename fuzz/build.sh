@@ -8,6 +8,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=${1:-build/fuzz}
+if ! command -v clang++ >/dev/null; then
+  echo "fuzz/build.sh: needs clang with libFuzzer (Debian: apt-get install clang libclang-rt-14-dev)" >&2
+  exit 1
+fi
 mkdir -p "$out"
 srcs=(spreadsheet/xlsx/zip.cpp spreadsheet/xlsx/xml.cpp spreadsheet/xlsx/cell_ref.cpp
       spreadsheet/xlsx/formula.cpp spreadsheet/xlsx/workbook_doc.cpp spreadsheet/xlsx/file_io_posix.cpp)
