@@ -228,6 +228,17 @@ bool ParseRels(const std::string& xml, std::vector<Relationship>* rels, std::str
   }
 }
 
+// An attribute value as read, ready to be written between double quotes
+// (it may have been written between single quotes).
+std::string Requote(std::string_view raw) {
+  std::string out;
+  for (char c : raw) {
+    if (c == '"') out += "&quot;";
+    else out.push_back(c);
+  }
+  return out;
+}
+
 std::string PrefixOf(std::string_view qname) {
   size_t colon = qname.find(':');
   return colon == std::string_view::npos ? std::string() : std::string(qname.substr(0, colon + 1));
@@ -837,7 +848,7 @@ std::string SheetDoc::RenderCell(const Cell* orig, int row, int col, const CellE
       } else if (e.value_set && (a.name == "cm" || a.name == "vm")) {
         continue;
       } else {
-        attrs.emplace_back(std::string(a.name), std::string(a.raw));
+        attrs.emplace_back(std::string(a.name), Requote(a.raw));
       }
     }
     for (;;) {
@@ -863,13 +874,13 @@ std::string SheetDoc::RenderCell(const Cell* orig, int row, int col, const CellE
     StyleRequest req{base, e.horizontal, e.shrink};
     out += " s=\"" + std::to_string(book_->StyleFor(req)) + "\"";
   } else if (has_style) {
-    out += " s=\"" + style_raw + "\"";
+    out += " s=\"" + Requote(style_raw) + "\"";
   }
   if (e.value_set) {
     const char* t = TypeAttr(e.value.kind);
     if (t) out += std::string(" t=\"") + t + "\"";
   } else if (!type_raw.empty()) {
-    out += " t=\"" + type_raw + "\"";
+    out += " t=\"" + Requote(type_raw) + "\"";
   }
   for (const auto& a : attrs) out += " " + a.first + "=\"" + a.second + "\"";
   std::string body;
@@ -964,7 +975,7 @@ bool SheetDoc::Render(std::string* out, std::string* why) {
         x.Next();
         std::string start = "<" + std::string(x.name());
         for (const XmlAttr& a : x.attrs())
-          if (a.name != "spans") start += " " + std::string(a.name) + "=\"" + std::string(a.raw) + "\"";
+          if (a.name != "spans") start += " " + std::string(a.name) + "=\"" + Requote(a.raw) + "\"";
         start += ">";
         std::string rowp = PrefixOf(x.name());
         if (rs.self_closing) {
@@ -1376,7 +1387,7 @@ bool WorkbookDoc::RenderStyles(std::string* out, std::string* why) {
     std::string xf_name(x.name());
     std::string xf = "<" + xf_name;
     for (const XmlAttr& a : x.attrs())
-      if (a.name != "applyAlignment") xf += " " + std::string(a.name) + "=\"" + std::string(a.raw) + "\"";
+      if (a.name != "applyAlignment") xf += " " + std::string(a.name) + "=\"" + Requote(a.raw) + "\"";
     xf += " applyAlignment=\"1\">";
     std::string align = "<" + p + "alignment";
     std::string rest;
@@ -1392,7 +1403,7 @@ bool WorkbookDoc::RenderStyles(std::string* out, std::string* why) {
           for (const XmlAttr& a : x.attrs()) {
             if ((a.name == "horizontal" && req.horizontal != 0) || (a.name == "shrinkToFit" && req.shrink != -1))
               continue;
-            align += " " + std::string(a.name) + "=\"" + std::string(a.raw) + "\"";
+            align += " " + std::string(a.name) + "=\"" + Requote(a.raw) + "\"";
           }
         }
         while (x.depth() >= 2) {
@@ -1415,7 +1426,7 @@ bool WorkbookDoc::RenderStyles(std::string* out, std::string* why) {
   t.Next();
   std::string start = "<" + std::string(t.name());
   for (const XmlAttr& a : t.attrs())
-    if (a.name != "count") start += " " + std::string(a.name) + "=\"" + std::string(a.raw) + "\"";
+    if (a.name != "count") start += " " + std::string(a.name) + "=\"" + Requote(a.raw) + "\"";
   start += " count=\"" + std::to_string(xf_spans_.size() + style_map_.size()) + "\">";
   out->clear();
   out->append(styles_xml_, 0, cellxfs_tag_begin_);
@@ -1521,7 +1532,7 @@ bool WorkbookDoc::Build(std::string* archive_out, bool* changed, std::string* wh
         std::string tag = "<" + std::string(x.name());
         for (const XmlAttr& a : x.attrs()) {
           if (a.name == "name") continue;
-          tag += " " + std::string(a.name) + "=\"" + std::string(a.raw) + "\"";
+          tag += " " + std::string(a.name) + "=\"" + Requote(a.raw) + "\"";
         }
         tag += " name=\"";
         AppendEscaped(EscapeOoxml(r->second), true, &tag);

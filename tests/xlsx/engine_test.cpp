@@ -431,6 +431,34 @@ std::string PatchSheetXml(const std::string& xml) {
   return out;
 }
 
+TEST_F(Engine, RewrittenCellsStayWellFormed) {
+  // Single-quoted attributes holding a double quote, a namespace prefix, and a
+  // row without its cells' positions: what the engine re-serialises must read back.
+  fs::create_directories("work/wellformed");
+  std::string path = "work/wellformed/book.xlsx";
+  WriteFile(path, PatchSheetXml(
+      "<x:worksheet xmlns:x=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><x:sheetData>"
+      "<x:row r='1' spans='1:2'><x:c r='A1' t='inlineStr' odd='say \"hi\"'><x:is><x:t>abc</x:t></x:is></x:c>"
+      "<x:c r='C1'><x:v>2</x:v></x:c></x:row><x:row><x:c><x:v>5</x:v></x:c></x:row>"
+      "</x:sheetData></x:worksheet>"));
+  ObjectRef book = Open(path);
+  ObjectRef s = Sheet(book, 1);
+  EXPECT_EQ("5", CellText(s, "A2"));
+  Rewrite(s, "A1", "new");
+  Rewrite(s, "B1", "inserted");  // a cell between two others
+  Rewrite(s, "A4", "new row");
+  std::string why;
+  ASSERT_TRUE(CallOk(book, "Save", {}, &why)) << why;
+  CallOk(Obj(app, "Workbooks"), "Close", {}, &why);
+  ObjectRef again = Sheet(Open(path), 1);
+  EXPECT_EQ("new", CellText(again, "A1"));
+  EXPECT_EQ("inserted", CellText(again, "B1"));
+  EXPECT_EQ("2", CellText(again, "C1"));
+  EXPECT_EQ("5", CellText(again, "A2"));
+  EXPECT_EQ("new row", CellText(again, "A4"));
+  EXPECT_EQ(4, Get(Obj(Obj(again, "UsedRange"), "Rows"), "Count").integer);
+}
+
 TEST_F(Engine, BadInputFailsToOpenWithAReasonAndIsLeftAlone) {
   std::string good = Fixture("basic.xlsx");
   std::string corrupt = good;
