@@ -63,8 +63,12 @@ TEST(WindowCollect, PickedFolderFillsTheListAndCountsTwice) {
 }
 
 TEST(WindowCollect, CancelClearsTheFolderBoxAndReportsAnEmptyFolder) {
+  // A folder typed into the box by hand is never walked: the browser's answer replaces it.
+  TestFolder typed("cs-typed");
+  typed.AddFile("a.xlsx");
   App app;
   ASSERT_TRUE(app.Launch()) << app.why;
+  ASSERT_TRUE(SetText(app.Control(kId编辑框1), typed.Path()));
   const std::string caption = app.Caption();
   // Space on the focused browse button clicks it.
   PostKey(app.Focus(), VK_TAB);
