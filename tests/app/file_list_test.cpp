@@ -1,10 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-
 #include "app/exit_routine.h"
-#include "app/fatal.h"
 #include "app/file_list.h"
 
 TEST(AppFileList, KeepsCopiesInAppendOrderWithDuplicates) {
@@ -19,29 +15,6 @@ TEST(AppFileList, KeepsCopiesInAppendOrderWithDuplicates) {
   EXPECT_EQ(FileList.At(before + 2), "b/two.xls");
   EXPECT_EQ(FileList.At(before + 3), "a/one.xlsx");
 }
-
-#ifndef _WIN32
-// On Windows the fatal error shows a message box; the window tests cover it there.
-TEST(AppFileListDeathTest, NumberOutOfRangeEndsTheProcessWithMinusOne) {
-  FileList.Append("x");
-  const int count = FileList.Count();
-  for (int number : {0, -1, count + 1}) {
-    EXPECT_EXIT(FileList.At(number), testing::ExitedWithCode(255), "cellsweep: .*") << number;
-  }
-}
-
-TEST(AppFatalDeathTest, SkipsTheExitRoutine) {
-  // The exit routine would free the list; a fatal exit must not run it, nor
-  // anything registered with atexit.
-  EXPECT_EXIT(
-      {
-        RegisterExitRoutine();
-        std::atexit([] { std::fputs("atexit ran\n", stderr); });
-        FatalError("boom");
-      },
-      testing::ExitedWithCode(255), "^cellsweep: boom\n$");
-}
-#endif
 
 TEST(AppExitRoutine, FreesTheListOnceAndOnlyWhenRegistered) {
   FileList.Append("kept");
