@@ -9,6 +9,7 @@ cd "$(dirname "$0")/../.."
 build=${1:-build/linux}
 corpus=${2:-build/bench-corpus}
 search=abc
+level=1  # the level the engine compresses rewritten parts at (WorkbookDoc::compression_level)
 replacement=替换
 py=/usr/bin/python3
 cmake --build "$build" --target bench_engine -j2 >/dev/null
@@ -20,7 +21,7 @@ for d in engine openpyxl floor; do mkdir -p "$work/$d"; cp "$corpus"/*.xlsx "$wo
 # Wall seconds and peak kilobytes of a command, from GNU time.
 measure() {
   local log=$work/time.log
-  /usr/bin/time -v "$@" >"$work/out.txt" 2>"$log"
+  /usr/bin/time -v "$@" >"$work/out.txt" 2>"$log" || { echo "failed: $*" >&2; grep -v "^\s" "$log" >&2; }
   local wall rss cpu
   cpu=$(awk -F': ' '/User time|System time/ { s += $2 } END { print s }' "$log")
   wall=$(sed -n 's/.*Elapsed (wall clock) time (h:mm:ss or m:ss): //p' "$log" |
@@ -33,22 +34,23 @@ read -r e_wall e_rss e_cpu < <(measure "$build/bin/bench_engine" "$search" "$rep
 e_cells=$(cat "$work/out.txt")
 read -r o_wall o_rss o_cpu < <(measure $py bench/openpyxl_job.py "$work/openpyxl" "$search" "$replacement")
 o_cells=$(cat "$work/out.txt")
-read -r f_wall f_rss f_cpu < <(measure $py - "$work/floor" <<'PY'
+read -r f_wall f_rss f_cpu < <(measure $py - "$work/floor" "$level" <<'PY'
 import os, sys, zipfile
-folder = sys.argv[1]
+folder, level = sys.argv[1], int(sys.argv[2])
 for name in sorted(os.listdir(folder)):
     path = os.path.join(folder, name)
     with zipfile.ZipFile(path) as z:
         parts = [(i, z.read(i.filename)) for i in z.infolist()]
-    with zipfile.ZipFile(path + ".tmp", "w", zipfile.ZIP_DEFLATED, compresslevel=3) as z:
+    with zipfile.ZipFile(path + ".tmp", "w", zipfile.ZIP_DEFLATED, compresslevel=level) as z:
         for info, data in parts:
-            z.writestr(info, data, compress_type=zipfile.ZIP_DEFLATED, compresslevel=3)
+            z.writestr(info, data, compress_type=zipfile.ZIP_DEFLATED, compresslevel=level)
     os.replace(path + ".tmp", path)
 PY
 )
 
 # Both results must hold the same cell values.
-$py - "$work/engine" "$work/openpyxl" <<'PY'
+same=0
+$py - "$work/engine" "$work/openpyxl" <<'PY' || same=$?
 import os, sys
 import openpyxl
 a, b = sys.argv[1:3]
@@ -66,13 +68,14 @@ PY
 
 files=$(ls "$corpus"/*.xlsx | wc -l)
 awk -v ew="$e_wall" -v er="$e_rss" -v ow="$o_wall" -v orr="$o_rss" -v fw="$f_wall" -v fr="$f_rss" \
-    -v ec="$e_cpu" -v oc2="$o_cpu" -v fc="$f_cpu" -v ecl="$e_cells" -v oc="$o_cells" -v n="$files" 'BEGIN {
+    -v level="$level" -v ec="$e_cpu" -v oc2="$o_cpu" -v fc="$f_cpu" -v ecl="$e_cells" -v oc="$o_cells" -v n="$files" 'BEGIN {
   printf "files: %d, cells changed: engine %s, openpyxl %s\n", n, ecl, oc
   printf "%-22s %10s %10s %12s\n", "", "wall s", "cpu s", "peak MB"
   printf "%-22s %10.2f %10.2f %12.1f\n", "engine", ew, ec, er / 1024
   printf "%-22s %10.2f %10.2f %12.1f\n", "openpyxl", ow, oc2, orr / 1024
-  printf "%-22s %10.2f %10.2f %12.1f\n", "unzip+re-zip level 3", fw, fc, fr / 1024
+  printf "%-22s %10.2f %10.2f %12.1f\n", "unzip+re-zip level " level, fw, fc, fr / 1024
   printf "openpyxl / engine: %.1fx faster (wall), %.1fx (cpu); %.1fx less peak memory\n", ow / ew, oc2 / ec, orr / er
   printf "engine / floor: %.2fx (wall), %.2fx (cpu)\n", ew / fw, ec / fc
   printf "(cpu = user + system time: the fairer figure on a busy machine)\n"
 }'
+exit "$same"

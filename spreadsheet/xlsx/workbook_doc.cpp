@@ -12,10 +12,10 @@
 
 namespace xlsx {
 
-// Rewritten parts are compressed at a fast level: a tenth larger than the
-// default level's output, in about half the time, and saving is where the
-// engine spends most of its time.
-int WorkbookDoc::compression_level = 3;
+// Rewritten parts are compressed at zlib's fastest level: about a sixth
+// larger than the default level's output in a quarter of the time, and
+// compressing is where the engine spends most of its time.
+int WorkbookDoc::compression_level = 1;
 
 namespace {
 
@@ -1265,6 +1265,13 @@ bool WorkbookDoc::LoadSharedStrings(const std::string& xml, std::string* why) {
     }
     std::string_view ln = x.local();
     if (ev == XmlEvent::Start) {
+      std::string_view n;
+      if (x.depth() == 1 && x.Attr("uniqueCount", &n)) {
+        long long count = 0;
+        // The declared count sizes the table, within what the XML could hold.
+        if (ParseInt(n, &count) && count > 0)
+          shared_strings_.reserve(static_cast<size_t>(std::min<long long>(count, static_cast<long long>(xml.size() / 8))));
+      }
       if (ln == "si" && x.depth() == 2) {
         in_si = true;
         cur.clear();

@@ -242,14 +242,12 @@ bool ZipWriter::AddDeflated(const std::string& name, const std::string& content,
   z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(content.data()));
   z.avail_in = static_cast<uInt>(content.size());
   int rc = Z_OK;
+  unsigned char chunk[64 * 1024];
   while (rc == Z_OK) {
-    size_t have = out_.size();
-    size_t room = deflateBound(&z, z.avail_in) + 64;
-    out_.resize(have + room);
-    z.next_out = reinterpret_cast<Bytef*>(&out_[have]);
-    z.avail_out = static_cast<uInt>(room);
+    z.next_out = chunk;
+    z.avail_out = sizeof chunk;
     rc = deflate(&z, Z_FINISH);
-    out_.resize(have + room - z.avail_out);
+    out_.append(reinterpret_cast<const char*>(chunk), sizeof chunk - z.avail_out);
   }
   deflateEnd(&z);
   if (rc != Z_STREAM_END) {
