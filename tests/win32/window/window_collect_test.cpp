@@ -116,6 +116,11 @@ TEST(WindowCollect, DriveRootThenCloseDuringTheWalkIsFatal) {
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines[0].compare(0, 3, "C:\\"), 0) << Utf8(lines[0]);
   EXPECT_NE(lines[0][3], '\\') << Utf8(lines[0]);
+  // However long the list grows, it shows its first line.
+  ASSERT_TRUE(WaitUntil([&] { return atoi(app.Caption().c_str()) >= 60; }));
+  DWORD_PTR first = 1;
+  ASSERT_TRUE(SendMessageTimeoutA(app.Control(kId编辑框2), EM_GETFIRSTVISIBLELINE, 0, 0, SMTO_NORMAL, 10000, &first));
+  EXPECT_EQ(first, 0u);
 
   app.Close();
   HWND box = app.WaitForMessageBox();
