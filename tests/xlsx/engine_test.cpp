@@ -431,6 +431,34 @@ std::string PatchSheetXml(const std::string& xml) {
   return out;
 }
 
+TEST_F(Engine, ALargeRewrittenSheetSavesWhole) {
+  // More than the compressor's output chunk: texts that hardly compress.
+  std::string path = Copy("basic.xlsx", "large.xlsx");
+  ObjectRef book = Open(path);
+  ObjectRef s = Sheet(book, 3);
+  unsigned seed = 12345;
+  auto text = [&seed](int n) {
+    std::string t;
+    for (int i = 0; i < n; ++i) {
+      seed = seed * 1103515245u + 12345u;
+      t.push_back(static_cast<char>('!' + (seed >> 16) % 90));
+    }
+    return t;
+  };
+  std::vector<std::string> written;
+  for (int r = 1; r <= 400; ++r) {
+    written.push_back(text(500));
+    Put(Obj(s, "Range", {Text("A" + std::to_string(r))}), "Value", Text(written.back()));
+  }
+  std::string why;
+  ASSERT_TRUE(CallOk(book, "Save", {}, &why)) << why;
+  CallOk(Obj(app, "Workbooks"), "Close", {}, &why);
+  ObjectRef again = Sheet(Open(path), 3);
+  Variant all = Get(Obj(again, "UsedRange"), "Value");
+  ASSERT_EQ(400, all.rows);
+  for (int r = 1; r <= 400; ++r) EXPECT_EQ(written[static_cast<size_t>(r - 1)], all.At(r, 1).text) << r;
+}
+
 TEST_F(Engine, RewrittenCellsStayWellFormed) {
   // Single-quoted attributes holding a double quote, a namespace prefix, and a
   // row without its cells' positions: what the engine re-serialises must read back.
