@@ -2,7 +2,9 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <exception>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -90,6 +92,11 @@ Variant ToVariant(CellValue&& v) {
   return Variant();
 }
 
+std::string Trouble(const std::exception& e) {
+  if (dynamic_cast<const std::bad_alloc*>(&e)) return "not enough memory";
+  return e.what();
+}
+
 struct AppState {
   std::vector<std::shared_ptr<WorkbookDoc>> books;  // open workbooks; the last is active
   bool visible = false;
@@ -103,20 +110,28 @@ using State = std::shared_ptr<AppState>;
 class Object : public LateBound {
  public:
   explicit Object(State s) : state_(std::move(s)) {}
+  // A workbook too big for memory fails the call that met it, like any other
+  // failure, instead of ending the tool.
   bool Get(const std::string& name, const std::vector<Variant>& args, Variant* result, std::string* why) override {
-    Variant ignored;
-    if (!Alive(why)) return false;
-    return Read(name, args, result ? result : &ignored, why);
+    return Call(name, args, result, why);
   }
   bool Call(const std::string& name, const std::vector<Variant>& args, Variant* result, std::string* why) override {
     Variant ignored;
-    if (!Alive(why)) return false;
-    return Read(name, args, result ? result : &ignored, why);
+    try {
+      if (!Alive(why)) return false;
+      return Read(name, args, result ? result : &ignored, why);
+    } catch (const std::exception& e) {
+      return Fail(why, name + ": " + Trouble(e));
+    }
   }
   bool Put(const std::string& name, const std::vector<Variant>& args, const Variant& value,
            std::string* why) override {
-    if (!Alive(why)) return false;
-    return Write(name, args, value, why);
+    try {
+      if (!Alive(why)) return false;
+      return Write(name, args, value, why);
+    } catch (const std::exception& e) {
+      return Fail(why, name + ": " + Trouble(e));
+    }
   }
 
  protected:
@@ -194,7 +209,7 @@ class RangeObject : public BookObject {
       *result = ToVariant(sheet_->Value(rect_.row1, rect_.col1));
       return true;
     }
-    if (rect_.Rows() * rect_.Cols() > 16 * 1024 * 1024) return Fail(why, "the range is too large to read at once");
+    if (rect_.Rows() * rect_.Cols() > 8 * 1024 * 1024) return Fail(why, "the range is too large to read at once");
     Variant arr = Variant::MakeArray(static_cast<int>(rect_.Rows()), static_cast<int>(rect_.Cols()));
     const CellRect r = rect_;
     sheet_->ForEachCell(r, [&](int row, int col, CellValue v) {
