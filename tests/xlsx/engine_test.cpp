@@ -218,11 +218,18 @@ TEST_F(Engine, WritesSaveAndReadBack) {
   EXPECT_FALSE(Get(book, "Saved").logical);
   EXPECT_EQ(FromUtf8("替换 <&>"), CellText(Sheet(book, 1), "B4"));
   std::string why;
+  ObjectRef old_range = Obj(Sheet(book, 1), "Range", {Text("B4")});
   ASSERT_TRUE(CallOk(book, "Save", {}, &why)) << why;
   EXPECT_TRUE(Get(book, "Saved").logical);
+  // The workbook goes on after a save, from what was saved.
+  EXPECT_EQ(FromUtf8("替换 <&>"), ValueToText(Get(old_range, "Value")));
+  Rewrite(Sheet(book, 2), "C6", "second save");
+  EXPECT_FALSE(Get(book, "Saved").logical);
+  ASSERT_TRUE(CallOk(book, "Save", {}, &why)) << why;
   ASSERT_TRUE(CallOk(Obj(app, "Workbooks"), "Close", {}, &why)) << why;
 
   ObjectRef again = Open(path);
+  EXPECT_EQ("second save", CellText(Sheet(again, 2), "C6"));
   EXPECT_EQ(FromUtf8("替换 <&>"), CellText(Sheet(again, 1), "B4"));
   EXPECT_EQ("X", CellText(Sheet(again, 2), "F10"));
   EXPECT_EQ(VariantKind::Empty, Get(Obj(Sheet(again, 1), "Range", {Text("B1")}), "Value").kind);
