@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "spreadsheet/late_bound.h"
+#include "spreadsheet/xlsx/allocator.h"
 #include "spreadsheet/xlsx/cell_ref.h"
 #include "spreadsheet/xlsx/workbook_doc.h"
 #include "text/encoding.h"
@@ -577,4 +578,8 @@ class ApplicationObject : public Object {
 
 }  // namespace
 
-ObjectRef CreateBuiltinApplication() { return std::make_shared<ApplicationObject>(std::make_shared<AppState>()); }
+ObjectRef CreateBuiltinApplication() {
+  static const bool tuned = (xlsx::KeepFreedMemory(), true);
+  (void)tuned;
+  return std::make_shared<ApplicationObject>(std::make_shared<AppState>());
+}
