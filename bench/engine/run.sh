@@ -9,7 +9,7 @@ cd "$(dirname "$0")/../.."
 build=${1:-build/linux}
 corpus=${2:-build/bench-corpus}
 search=abc
-level=1  # the level the engine compresses rewritten parts at (WorkbookDoc::compression_level)
+level=3  # the level the engine compresses rewritten parts at (WorkbookDoc::compression_level)
 replacement=替换
 py=/usr/bin/python3
 cmake --build "$build" --target bench_engine -j2 >/dev/null
