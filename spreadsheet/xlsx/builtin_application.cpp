@@ -1,5 +1,6 @@
 #include "spreadsheet/xlsx/builtin_application.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <exception>

@@ -1,8 +1,10 @@
 #include "spreadsheet/xlsx/workbook_doc.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <set>
 

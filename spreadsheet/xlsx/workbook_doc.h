@@ -95,8 +95,8 @@ class SheetDoc {
     for (Table& t : tables_) t.renames.clear();
   }
 
-  // The saved sheet XML with the edits spliced in; new_style maps each edited
-  // cell's format request to its new format index.
+  // The saved sheet XML with the edits spliced in (cell formats as handed out
+  // by the workbook's StyleFor).
   bool Render(std::string* out, std::string* why);
   bool removed_formula() const { return removed_formula_; }
   bool renamed_columns() const;
