@@ -1,21 +1,17 @@
 #include "replace/column_letters.h"
 
-#include "text/text.h"
-
 std::string ColumnLetters(int column) {
   if (column < 1) return std::string();
-  if (column <= 26) return CharFromCode(column + 64);
   // Letters from the right, 26 to a place with no zero digit (Z stands for
   // 26): past ZZ this goes on to AAA, where a two-letter scheme would run past Z
-  // and name no cell at all.
-  int high = RealToInteger(column / 26.0);
-  int low = RealToInteger(RealRemainder(column, 26.0));
-  std::string last;
-  if (low == 0) {
-    last = "Z";
-    high -= 1;
-  } else {
-    last = CharFromCode(low + 64);
+  // and name no cell at all. Built in place, as it runs for every cell visited.
+  char letters[8];
+  int at = sizeof letters;
+  unsigned n = static_cast<unsigned>(column);
+  while (n > 0) {
+    unsigned digit = (n - 1) % 26;
+    letters[--at] = static_cast<char>('A' + digit);
+    n = (n - 1) / 26;
   }
-  return Concat(ColumnLetters(high), last);
+  return std::string(letters + at, letters + sizeof letters);
 }

@@ -136,7 +136,7 @@ void ExcelApp::Release() { app_.reset(); }
 // ---- ExcelWorkbooks ----
 
 void ExcelWorkbooks::ForgetSheets() {
-  values_.clear();
+  values_ = SheetValues();
   sheet_index_ = 0;
 }
 
@@ -152,6 +152,7 @@ void ExcelWorkbooks::Release() {
   range_held_ = false;
   range_start_.clear();
   range_end_.clear();
+  start_parsed_ = false;
   built_start_.clear();
   built_end_.clear();
   rewritten_ = 0;
@@ -243,6 +244,8 @@ void ExcelWorkbooks::SetCurrentSheet(int n) {
   if (GetObject(sheets_, "Item", {Variant::MakeInteger(n)}, &sheet, nullptr)) {
     sheet_ = sheet;
     sheet_index_ = n;
+    // Another sheet: the values kept for the one before are let go.
+    if (values_.sheet != sheet_) values_ = SheetValues();
   }
 }
 
@@ -263,16 +266,20 @@ std::string ExcelWorkbooks::CurrentSheetName() {
   return CellText(v);
 }
 
-void ExcelWorkbooks::SetRangeStart(const std::string& name) { range_start_ = name; }
+void ExcelWorkbooks::SetRangeStart(const std::string& name) {
+  if (start_parsed_ && name == range_start_) return;
+  range_start_ = name;
+  start_parsed_ = ParseCellName(range_start_, &start_row_, &start_column_);
+}
 
 void ExcelWorkbooks::SetRangeEnd(const std::string& name) {
   if (!sheet_) return;
   range_end_ = name;
   int r = 0, c = 0;
-  if (ParseCellName(range_start_, &r, &c) && ParseCellName(range_end_, &r, &c)) {
+  if (start_parsed_ && (range_end_ == range_start_ || ParseCellName(range_end_, &r, &c))) {
     // Plain cell names always make a range: build it when a write needs it.
     pending_ = true;
-    pending_sheet_ = sheet_;
+    if (pending_sheet_ != sheet_) pending_sheet_ = sheet_;
     pending_start_ = range_start_;
     pending_end_ = range_end_;
     range_held_ = true;
@@ -308,12 +315,12 @@ void ExcelWorkbooks::BuildPendingRange() {
   } else {
     Fail(why);
   }
-  pending_sheet_.reset();
 }
 
 ExcelWorkbooks::SheetValues* ExcelWorkbooks::ValuesOf(const ObjectRef& sheet) {
-  SheetValues& sv = values_[sheet.get()];
-  if (sv.loaded) return &sv;
+  SheetValues& sv = values_;
+  if (sv.loaded && sv.sheet == sheet) return &sv;
+  sv = SheetValues();
   sv.sheet = sheet;
   sv.loaded = true;
   // Four calls a sheet: the used range, where it starts, and all its values at once.
@@ -347,12 +354,12 @@ std::string ExcelWorkbooks::ReadCellDirect(const ObjectRef& sheet, const std::st
 
 std::string ExcelWorkbooks::Content() {
   if (!sheet_ || range_start_.empty()) return std::string();
-  int r = 0, c = 0;
-  if (!ParseCellName(range_start_, &r, &c)) return ReadCellDirect(sheet_, range_start_);
+  if (!start_parsed_) return ReadCellDirect(sheet_, range_start_);
+  int r = start_row_, c = start_column_;
   SheetValues* sv = ValuesOf(sheet_);
   if (!sv->ok) return ReadCellDirect(sheet_, range_start_);
   Cell cell{r, c};
-  if (sv->stale.count(cell) != 0) {
+  if (!sv->stale.empty() && sv->stale.count(cell) != 0) {
     // Written by us: read what the spreadsheet made of it, once.
     ObjectRef range;
     Variant v;
@@ -364,31 +371,33 @@ std::string ExcelWorkbooks::Content() {
     }
     return std::string();
   }
-  auto it = sv->overrides.find(cell);
-  if (it != sv->overrides.end()) return CellText(it->second);
+  if (!sv->overrides.empty()) {
+    auto it = sv->overrides.find(cell);
+    if (it != sv->overrides.end()) return CellText(it->second);
+  }
   int rr = r - sv->first_row + 1, cc = c - sv->first_column + 1;
   if (rr < 1 || cc < 1 || rr > sv->values.rows || cc > sv->values.cols) return std::string();
   return CellText(sv->values.At(rr, cc));
 }
 
 void ExcelWorkbooks::NoteWritten() {
-  auto it = values_.find(range_sheet_.get());
-  if (it == values_.end()) return;
+  // Values are kept for one sheet only; a write elsewhere has nothing to mark.
+  if (!values_.loaded || values_.sheet != range_sheet_) return;
   int r1 = 0, c1 = 0, r2 = 0, c2 = 0;
   if (!ParseCellName(built_start_, &r1, &c1) || !ParseCellName(built_end_, &r2, &c2)) {
-    values_.erase(it);
+    values_ = SheetValues();
     return;
   }
   if (r1 > r2) std::swap(r1, r2);
   if (c1 > c2) std::swap(c1, c2);
   if (static_cast<long long>(r2 - r1 + 1) * (c2 - c1 + 1) > kMostCellsMarked) {
-    values_.erase(it);
+    values_ = SheetValues();
     return;
   }
   for (int r = r1; r <= r2; ++r)
     for (int c = c1; c <= c2; ++c) {
-      it->second.overrides.erase(Cell{r, c});
-      it->second.stale.insert(Cell{r, c});
+      values_.overrides.erase(Cell{r, c});
+      values_.stale.insert(Cell{r, c});
     }
 }
 

@@ -11,7 +11,7 @@
 // Against an out-of-process server every call is a round trip, so the
 // workbook object keeps what it can: a sheet's values are read once, as one
 // array of the used range, and Content is served from them (kept true across
-// the object's own writes); the range named by RangeStart/RangeEnd is built
+// the object's own writes; only the current sheet's are kept); the range named by RangeStart/RangeEnd is built
 // only when a write needs it; re-selecting the current sheet and reading back
 // the position it chose cost nothing.
 
@@ -135,6 +135,10 @@ class ExcelWorkbooks {
   ObjectRef workbooks_, workbook_, sheets_, sheet_, range_;
   int sheet_index_ = 0;  // position of sheet_ in sheets_ when we chose it; 0 unknown
   std::string range_start_, range_end_;
+  // RangeStart as parsed when it was set, so the reads and writes that follow
+  // do not parse the same name again.
+  bool start_parsed_ = false;
+  int start_row_ = 0, start_column_ = 0;
   bool range_held_ = false;
   // A range asked for but not built yet.
   bool pending_ = false;
@@ -144,7 +148,9 @@ class ExcelWorkbooks {
   ObjectRef range_sheet_;
   std::string built_start_, built_end_;
 
-  std::map<const LateBound*, SheetValues> values_;
+  // Only the current sheet's values are kept: the batch reads one sheet after
+  // another, and a workbook's worth of arrays at once costs memory for nothing.
+  SheetValues values_;
   int rewritten_ = 0;
   std::string last_failure_;
 };

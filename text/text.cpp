@@ -1,6 +1,7 @@
 #include "text/text.h"
 
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <clocale>
 #include <cmath>
@@ -217,9 +218,11 @@ std::string CharFromCode(int c) {
 }
 
 std::string IntegerToText(int32_t v) {
+  // Called for every cell name the batch builds: no format parsing, and the
+  // result fits the string's own small buffer.
   char buf[16];
-  std::snprintf(buf, sizeof buf, "%ld", static_cast<long>(v));
-  return buf;
+  std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, r.ptr);
 }
 
 std::string RealToText(double x) {

@@ -92,6 +92,43 @@ TEST_F(ComponentTest, ContentStaysTrueAcrossOwnWrites) {
   EXPECT_EQ(Excel工作簿1.CellsRewritten(), 2);
 }
 
+// Values are kept for the current sheet alone; moving between sheets, and
+// writing on one while another's values were read, keeps every read true.
+TEST_F(ComponentTest, ContentStaysTrueAcrossSheets) {
+  fake::SheetData a, b;
+  a.SetText(1, 1, "a1");
+  a.SetText(3, 3, "c3");
+  b.SetText(2, 2, "b2");
+  world_.files["w.xlsx"].sheets = {a, b};
+  Open("w.xlsx");
+  Excel工作簿1.SetCurrentSheet(1);
+  EXPECT_EQ(Read("A1"), "a1");
+  Excel工作簿1.SetCurrentSheet(2);
+  EXPECT_EQ(Read("A1"), "");
+  EXPECT_EQ(Read("B2"), "b2");
+  RewriteCell("A1", "A1", 1, "new");
+  Excel工作簿1.SetCurrentSheet(2);
+  EXPECT_EQ(Read("B2"), "b2");
+  Excel工作簿1.SetCurrentSheet(1);
+  EXPECT_EQ(Read("A1"), "new");
+  EXPECT_EQ(Read("C3"), "c3");
+  // A range of two different names: Content reads its first cell, and a write
+  // covers both ends.
+  Excel工作簿1.SetRangeStart("C3");
+  Excel工作簿1.SetRangeEnd("A1");
+  EXPECT_EQ(Excel工作簿1.Content(), "c3");
+  EXPECT_EQ(Excel工作簿1.RangeEnd(), "A1");
+  Excel工作簿1.SetContent("both");
+  EXPECT_EQ(Read("A1"), "both");
+  EXPECT_EQ(Read("B2"), "both");
+  EXPECT_EQ(Read("C3"), "both");
+  EXPECT_EQ(Read("$C$3"), "both");
+  ASSERT_TRUE(Excel工作簿1.SaveWorkbook());
+  EXPECT_EQ(world_.files["w.xlsx"].sheets[0].Text(2, 2), "both");
+  EXPECT_EQ(world_.files["w.xlsx"].sheets[1].Text(1, 1), "");
+  EXPECT_EQ(world_.files["w.xlsx"].sheets[1].Text(2, 2), "b2");
+}
+
 TEST_F(ComponentTest, RewriteCellMakesSixWritesInOrder) {
   fake::SheetData a, b;
   a.name = "A";
