@@ -1,6 +1,8 @@
 #include "replace/batch.h"
 
 #include <chrono>
+#include <string>
+#include <vector>
 
 #include "app/file_list.h"
 #include "app/window_port.h"
@@ -91,17 +93,23 @@ class Batch {
     for (int k = 1; k <= last_row; ++k) {
       int columns = CountUsedColumns(Excel工作簿1, j);
       int last_column = columns >= 1 ? first_column + columns - 1 : columns;
+      row_text_ = IntegerToText(k);
       for (int l = 1; l <= last_column; ++l) {
-        VisitCell(j, k, l);
+        VisitCell(j, l);
         MainWindow().RunPendingMessages();
       }
     }
     MainWindow().RunPendingMessages();
   }
 
-  void VisitCell(int j, int k, int l) {
-    Excel工作簿1.SetRangeStart(Concat(ColumnLetters(l), IntegerToText(k)));
-    Excel工作簿1.SetRangeEnd(Concat(ColumnLetters(l), IntegerToText(k)));
+  // The cell in column l of the row whose number is in row_text_.
+  void VisitCell(int j, int l) {
+    // The name is made once and serves both ends of the range; column letters
+    // are made once a run, as every row names the same columns.
+    cell_name_.assign(Letters(l));
+    cell_name_.append(row_text_);
+    Excel工作簿1.SetRangeStart(cell_name_);
+    Excel工作簿1.SetRangeEnd(cell_name_);
     std::string text = Excel工作簿1.Content();
     std::string search = MainWindow().ReadContent(Control::编辑框3);
     // An empty search text matches every non-empty cell; only the user's
@@ -148,8 +156,28 @@ class Batch {
     }
   }
 
+  const std::string& Letters(int column) {
+    // A sheet has at most 16,384 columns; a server claiming more gets names
+    // made on the spot rather than a table that large.
+    if (column > 16384) {
+      odd_letters_ = ColumnLetters(column);
+      return odd_letters_;
+    }
+    size_t at = static_cast<size_t>(column);
+    if (at >= letters_.size()) {
+      size_t known = letters_.size();
+      letters_.resize(at + 1);
+      for (size_t c = known; c <= at; ++c) letters_[c] = ColumnLetters(static_cast<int>(c));
+    }
+    return letters_[at];
+  }
+
   const BatchOptions& options_;
   bool empty_search_confirmed_;
+  std::vector<std::string> letters_;  // ColumnLetters by column number
+  std::string odd_letters_;
+  std::string row_text_;
+  std::string cell_name_;
   const std::string* path_ = nullptr;
   FileOutcome* out_ = nullptr;
   bool sheet_name_known_ = false;
@@ -197,7 +225,10 @@ BatchReport RunBatch(const BatchOptions& options) {
     std::string path = FileList.At(i);
     if (options.observer != nullptr) options.observer->FileStarted(i, count, path);
     FileOutcome out = batch.ProcessFile(path);
-    report.cells_rewritten += options.dry_run ? out.matched : out.written;
+    // Cells count only where they reached the disk (or would have): the cells
+    // of a workbook that could not be saved were rewritten in memory alone.
+    long long cells = options.dry_run ? (out.opened ? out.matched : 0) : (out.saved ? out.written : 0);
+    report.cells_rewritten += cells;
     if (!out.failure.empty()) report.failures.push_back(BatchFailure{path, out.failure});
     if (out.opened && out.matched == 0) {
       ++report.unchanged;
@@ -206,7 +237,7 @@ BatchReport RunBatch(const BatchOptions& options) {
     }
     BumpTitleCounter();
     if (options.observer != nullptr) {
-      options.observer->FileFinished(i, path, static_cast<int>(out.matched), out.failure);
+      options.observer->FileFinished(i, path, static_cast<int>(cells), out.failure);
     }
   }
   if (options.show_end_box) {

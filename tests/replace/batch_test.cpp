@@ -262,6 +262,34 @@ TEST_F(BatchTest, FailuresAreReportedNotHidden) {
     EXPECT_NE(box.text.find(p), std::string::npos) << p;
 }
 
+// A workbook that cannot be saved (read-only, disk full) changed nothing on
+// disk: its cells are not counted as rewritten, in the report or to the observer.
+TEST_F(BatchTest, CellsCountOnlyInSavedWorkbooks) {
+  AddFile("saved.xlsx").SetText(1, 1, "x");
+  fake::SheetData& readonly = AddFile("readonly.xlsx");
+  readonly.SetText(1, 1, "x");
+  readonly.SetText(2, 1, "x");
+  world_.files["readonly.xlsx"].save_fails = true;
+  BatchReport report = Run("x", "R");
+  EXPECT_EQ(Saved("readonly.xlsx").Text(1, 1), "x");
+  EXPECT_EQ(Saved("saved.xlsx").Text(1, 1), "R");
+  EXPECT_EQ(report.cells_rewritten, 1);
+  EXPECT_EQ(report.changed, 1);
+  EXPECT_EQ(report.unchanged, 0);
+  ASSERT_EQ(report.failures.size(), 1u);
+  EXPECT_EQ(report.failures[0].path, "readonly.xlsx");
+  EXPECT_EQ(recorder_.events.back(), "end 2 readonly.xlsx 0 could not be saved: disk is full");
+  EXPECT_EQ(recorder_.events[2], "end 1 saved.xlsx 1");
+
+  // A dry run saves nothing, and counts every cell that would be rewritten.
+  recorder_.events.clear();
+  BatchOptions dry;
+  dry.dry_run = true;
+  report = Run("x", "R", dry);
+  EXPECT_EQ(report.cells_rewritten, 2) << "saved.xlsx already says R";
+  EXPECT_EQ(recorder_.events.back(), "end 2 readonly.xlsx 2");
+}
+
 TEST_F(BatchTest, ManyFailuresNameTheFirstFew) {
   no_application_ = true;
   for (int i = 1; i <= 8; ++i) FileList.Append("f" + std::to_string(i) + ".xlsx");
