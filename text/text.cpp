@@ -109,8 +109,10 @@ int FindWith(const TextRules& rules, const std::string& t, const std::string& so
   if (pos >= n) return -1;
   if (sought.empty()) return 1;
   size_t m = sought.size();
+  const char first = sought[0];
   while (n - pos >= m) {
-    if (t.compare(pos, m, sought) == 0) return static_cast<int>(pos + 1);
+    // The first byte alone turns away most places: the batch asks this of every cell.
+    if (t[pos] == first && t.compare(pos, m, sought) == 0) return static_cast<int>(pos + 1);
     size_t len = rules.CharLength(t, pos);
     if (pos + len >= n) break;  // the last character, or one cut off by the end
     pos += len;
