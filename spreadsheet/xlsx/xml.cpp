@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "text/utf8.h"
+
 namespace xlsx {
 namespace {
 
@@ -9,24 +11,6 @@ bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 bool IsNameChar(char c) {
   return !(IsSpace(c) || c == '>' || c == '/' || c == '=' || c == '<' || c == '"' || c == '\'' ||
            c == '\0');
-}
-
-void AppendUtf8(unsigned long cp, std::string* out) {
-  if (cp < 0x80) {
-    out->push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
 }
 
 int HexVal(char c) {
@@ -220,7 +204,7 @@ bool AppendDecoded(std::string_view raw, std::string* out) {
         if (cp > 0x10FFFF) return false;
       }
       if (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-      AppendUtf8(cp, out);
+      AppendUtf8(out, cp);
     } else {
       return false;
     }
@@ -269,7 +253,7 @@ std::string UnescapeOoxml(const std::string& s) {
       unsigned long cp = 0;
       for (size_t k = 2; k < 6; ++k) cp = cp * 16 + static_cast<unsigned long>(HexVal(s[i + k]));
       if (cp >= 0xD800 && cp <= 0xDFFF) cp = 0xFFFD;
-      AppendUtf8(cp, &out);
+      AppendUtf8(&out, cp);
       i += 7;
     } else {
       out.push_back(s[i++]);
