@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/window_port.h"
-#include "tests/app/fake_window.h"
+#include "tests/support/fake_window.h"
 #include "text/encoding.h"
 
 TEST(AppTitleCounter, CountsFromTheCaptionsNumber) {

@@ -4,7 +4,7 @@
 
 #include "app/file_list.h"
 #include "collect/collect_files.h"
-#include "tests/app/fake_window.h"
+#include "tests/support/fake_window.h"
 #include "tests/collect/tree.h"
 
 namespace {

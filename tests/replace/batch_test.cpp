@@ -8,7 +8,7 @@
 #include "app/window_port.h"
 #include "replace/batch.h"
 #include "spreadsheet/excel_component.h"
-#include "tests/replace/fake_window.h"
+#include "tests/support/fake_window.h"
 #include "tests/spreadsheet/fake_excel.h"
 #include "text/encoding.h"
 
@@ -61,8 +61,8 @@ class BatchTest : public ::testing::Test {
     return world_.files[path].sheets[0];
   }
   BatchReport Run(const std::string& search, const std::string& replacement, BatchOptions options = BatchOptions()) {
-    window_.boxes[Control::编辑框3] = search;
-    window_.boxes[Control::编辑框4] = replacement;
+    window_.contents[Control::编辑框3] = search;
+    window_.contents[Control::编辑框4] = replacement;
     options.observer = &recorder_;
     return RunBatch(options);
   }
@@ -157,7 +157,7 @@ TEST_F(BatchTest, SearchBoxEmptiedDuringTheRunMatchesNothing) {
   int visits = 0;
   window_.on_pending = [this, &visits] {
     ++visits;
-    if (visits == 1) window_.boxes[Control::编辑框3] = "";
+    if (visits == 1) window_.contents[Control::编辑框3] = "";
   };
   Run("x", "R");
   EXPECT_EQ(Saved("t.xlsx").Text(1, 1), "R");
@@ -333,7 +333,7 @@ TEST_F(BatchTest, TypingDuringTheRunAppliesToLaterCells) {
   s.SetText(1, 2, "x");
   int visits = 0;
   window_.on_pending = [this, &visits] {
-    if (++visits == 1) window_.boxes[Control::编辑框4] = "later";
+    if (++visits == 1) window_.contents[Control::编辑框4] = "later";
   };
   Run("x", "first");
   EXPECT_EQ(Saved("t.xlsx").Text(1, 1), "first");
@@ -364,8 +364,8 @@ TEST_F(BatchTest, RoundTripsPerRowAndCell) {
   } mark;
   mark.w = &world_;
   mark.start = &start;
-  window_.boxes[Control::编辑框3] = "needle";
-  window_.boxes[Control::编辑框4] = "R";
+  window_.contents[Control::编辑框3] = "needle";
+  window_.contents[Control::编辑框4] = "R";
   BatchOptions options;
   options.observer = &mark;
   BatchReport report = RunBatch(options);

@@ -1,7 +1,8 @@
 #pragma once
 // A stand-in main window: boxes in memory, every caption and message box
-// recorded, and a hook run whenever the batch lets pending messages run (where
-// the user's typing and clicks would arrive).
+// recorded, and a hook run whenever a routine lets pending messages run (where
+// the user's typing and clicks would arrive). Portable routines are tested
+// with it, without a window system.
 
 #include <functional>
 #include <map>
@@ -18,18 +19,22 @@ struct ShownMessage {
 
 class FakeWindow : public MainWindowPort {
  public:
-  std::map<Control, std::string> boxes;
-  std::string caption = "start";
+  std::map<Control, std::string> contents;
+  std::string caption;
   std::vector<std::string> captions;  // every caption written, in order
   std::vector<ShownMessage> messages;
   std::vector<int> answers;  // given to message boxes in turn; OK when none is left
   std::function<void()> on_pending;
   std::vector<bool> running;  // SetBatchRunning calls
   int pending_runs = 0;
+  int whole_writes = 0;  // WriteContent calls (appends not counted)
 
-  std::string ReadContent(Control c) override { return boxes[c]; }
-  void WriteContent(Control c, const std::string& t) override { boxes[c] = t; }
-  void AppendContent(Control c, const std::string& t) override { boxes[c] += t; }
+  std::string ReadContent(Control c) override { return contents[c]; }
+  void WriteContent(Control c, const std::string& t) override {
+    ++whole_writes;
+    contents[c] = t;
+  }
+  void AppendContent(Control c, const std::string& t) override { contents[c] += t; }
   std::string ReadCaption() override { return caption; }
   void WriteCaption(const std::string& t) override {
     caption = t;
@@ -48,4 +53,12 @@ class FakeWindow : public MainWindowPort {
   }
   void* NativeHandle() override { return nullptr; }
   void SetBatchRunning(bool r) override { running.push_back(r); }
+};
+
+// Installs a fresh FakeWindow as MainWindow() for the life of the object.
+class ScopedFakeWindow {
+ public:
+  ScopedFakeWindow() { SetMainWindow(&window); }
+  ~ScopedFakeWindow() { SetMainWindow(nullptr); }
+  FakeWindow window;
 };
