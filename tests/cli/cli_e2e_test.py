@@ -80,12 +80,16 @@ def make_fixture(root):
         f.write("不是工作簿 旧值\n")
 
 
-class Results(unittest.TestCase):
+class FixtureTree(unittest.TestCase):
+    """Each test gets its own copy of the main fixture in a fresh folder."""
+
     def setUp(self):
         self.root = tempfile.mkdtemp(prefix="cli-e2e-")
         self.addCleanup(shutil.rmtree, self.root)
         make_fixture(self.root)
 
+
+class Results(FixtureTree):
     def test_workbooks_rewritten_failures_reported(self):
         before = tree_state(self.root)
         r = run(["--folder", self.root, "--find", FIND, "--replace", REPLACE])
@@ -154,12 +158,7 @@ class Results(unittest.TestCase):
                          [["空", "空", None], [None, "空", None], [None, "空", None], [None, None, None]])
 
 
-class DryRun(unittest.TestCase):
-    def setUp(self):
-        self.root = tempfile.mkdtemp(prefix="cli-dry-")
-        self.addCleanup(shutil.rmtree, self.root)
-        make_fixture(self.root)
-
+class DryRun(FixtureTree):
     def test_dry_run_lists_cells_and_writes_nothing(self):
         before = tree_state(self.root)
         r = run(["--folder", self.root, "--find", FIND, "--replace", REPLACE, "--dry-run"])
