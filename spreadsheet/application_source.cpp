@@ -2,22 +2,15 @@
 
 #include "spreadsheet/application_source_platform.h"
 
-#if CELLSWEEP_HAVE_ENGINE
 #include "spreadsheet/xlsx/builtin_application.h"
-#endif
 
 namespace {
 EngineChoice choice = EngineChoice::Auto;
 
 ObjectRef Engine(std::string* why) {
-#if CELLSWEEP_HAVE_ENGINE
   ObjectRef app = CreateBuiltinApplication();
   if (!app && why != nullptr) *why = "the built-in workbook engine could not be started";
   return app;
-#else
-  if (why != nullptr) *why = "this build has no built-in workbook engine";
-  return ObjectRef();
-#endif
 }
 }  // namespace
 
