@@ -71,29 +71,12 @@ bool TranslateFormula(const std::string& f, int drow, int dcol, std::string* out
   const size_t n = f.size();
   while (i < n) {
     char c = f[i];
-    if (c == '"') {  // string literal, "" inside
+    if (c == '"' || c == '\'') {  // string literal or quoted sheet name; the quote doubled inside
       size_t j = i + 1;
       for (;;) {
         if (j >= n) return false;
-        if (f[j] == '"') {
-          if (j + 1 < n && f[j + 1] == '"') {
-            j += 2;
-            continue;
-          }
-          break;
-        }
-        ++j;
-      }
-      out->append(f, i, j + 1 - i);
-      i = j + 1;
-      continue;
-    }
-    if (c == '\'') {  // quoted sheet name, '' inside
-      size_t j = i + 1;
-      for (;;) {
-        if (j >= n) return false;
-        if (f[j] == '\'') {
-          if (j + 1 < n && f[j + 1] == '\'') {
+        if (f[j] == c) {
+          if (j + 1 < n && f[j + 1] == c) {
             j += 2;
             continue;
           }
