@@ -294,12 +294,9 @@ bool SheetDoc::Load(std::string xml, std::string* why) {
       if (state != kInCell) continue;
       if (in_v) value_raw.append(x.text());
       else if (in_f) formula_text.append(x.text());
-      else if (in_is_t && rph_depth == 0) {
-        if (x.cdata()) inline_text.append(x.text());
-        else if (!AppendDecoded(x.text(), &inline_text)) {
-          *why = "the workbook is damaged: " + part_ + ": bad character reference";
-          return false;
-        }
+      else if (in_is_t && rph_depth == 0 && !AppendCharacters(x, &inline_text)) {
+        *why = "the workbook is damaged: " + part_ + ": bad character reference";
+        return false;
       }
       continue;
     }
@@ -1256,12 +1253,9 @@ bool WorkbookDoc::LoadSharedStrings(const std::string& xml, std::string* why) {
       return false;
     }
     if (ev == XmlEvent::Text) {
-      if (in_si && in_t && rph == 0) {
-        if (x.cdata()) cur.append(x.text());
-        else if (!AppendDecoded(x.text(), &cur)) {
-          *why = "the workbook is damaged: shared strings: bad character reference";
-          return false;
-        }
+      if (in_si && in_t && rph == 0 && !AppendCharacters(x, &cur)) {
+        *why = "the workbook is damaged: shared strings: bad character reference";
+        return false;
       }
       continue;
     }

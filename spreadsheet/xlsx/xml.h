@@ -62,6 +62,13 @@ std::string_view LocalName(std::string_view qname);
 // Appends raw character data with its entity and character references decoded.
 // False when a reference is malformed.
 bool AppendDecoded(std::string_view raw, std::string* out);
+// Appends the characters of the scanner's current Text event: CDATA as it is,
+// other text with its references decoded. False when a reference is malformed.
+inline bool AppendCharacters(const XmlScanner& x, std::string* out) {
+  if (!x.cdata()) return AppendDecoded(x.text(), out);
+  out->append(x.text());
+  return true;
+}
 // Appends text escaped for element content (attr false) or a quoted attribute.
 void AppendEscaped(std::string_view text, bool attr, std::string* out);
 // Replaces the spreadsheet's _xHHHH_ escapes by their characters.
