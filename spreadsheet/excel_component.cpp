@@ -4,6 +4,7 @@
 
 #include "spreadsheet/application_source.h"
 #include "spreadsheet/value_text.h"
+#include "spreadsheet/xlsx/cell_ref.h"
 #include "text/text.h"
 
 ExcelApp Excel程序1;
@@ -15,8 +16,6 @@ ApplicationFactory& Factory() {
   static ApplicationFactory factory;
   return factory;
 }
-
-std::string CellText(const Variant& v) { return ValueToText(v); }
 
 // A late-bound read that must give an object.
 bool GetObject(const ObjectRef& from, const std::string& name, const std::vector<Variant>& args, ObjectRef* out,
@@ -60,32 +59,6 @@ bool VariantToReal(const Variant& v, double* out) {
     }
     default: return false;
   }
-}
-
-bool ParseCellName(const std::string& name, int* row, int* column) {
-  size_t i = 0, n = name.size();
-  if (i < n && name[i] == '$') ++i;
-  long long col = 0;
-  size_t letters = 0;
-  while (i < n && ((name[i] >= 'A' && name[i] <= 'Z') || (name[i] >= 'a' && name[i] <= 'z'))) {
-    char c = name[i] >= 'a' ? static_cast<char>(name[i] - 'a' + 'A') : name[i];
-    col = col * 26 + (c - 'A' + 1);
-    ++i;
-    if (++letters > 3) return false;
-  }
-  if (letters == 0) return false;
-  if (i < n && name[i] == '$') ++i;
-  long long r = 0;
-  size_t digits = 0;
-  while (i < n && name[i] >= '0' && name[i] <= '9') {
-    r = r * 10 + (name[i] - '0');
-    ++i;
-    if (++digits > 7) return false;
-  }
-  if (digits == 0 || i != n || r < 1 || r > 1048576 || col > 16384) return false;
-  *row = static_cast<int>(r);
-  *column = static_cast<int>(col);
-  return true;
 }
 
 void SetApplicationFactory(ApplicationFactory factory) { Factory() = std::move(factory); }
@@ -263,20 +236,20 @@ std::string ExcelWorkbooks::CurrentSheetName() {
   if (!sheet_) return std::string();
   Variant v;
   if (!sheet_->Get("Name", {}, &v, nullptr)) return std::string();
-  return CellText(v);
+  return ValueToText(v);
 }
 
 void ExcelWorkbooks::SetRangeStart(const std::string& name) {
   if (start_parsed_ && name == range_start_) return;
   range_start_ = name;
-  start_parsed_ = ParseCellName(range_start_, &start_row_, &start_column_);
+  start_parsed_ = xlsx::ParseCell(range_start_, &start_row_, &start_column_);
 }
 
 void ExcelWorkbooks::SetRangeEnd(const std::string& name) {
   if (!sheet_) return;
   range_end_ = name;
   int r = 0, c = 0;
-  if (start_parsed_ && (range_end_ == range_start_ || ParseCellName(range_end_, &r, &c))) {
+  if (start_parsed_ && (range_end_ == range_start_ || xlsx::ParseCell(range_end_, &r, &c))) {
     // Plain cell names always make a range: build it when a write needs it.
     pending_ = true;
     if (pending_sheet_ != sheet_) pending_sheet_ = sheet_;
@@ -349,7 +322,7 @@ std::string ExcelWorkbooks::ReadCellDirect(const ObjectRef& sheet, const std::st
   Variant v;
   if (!GetObject(sheet, "Range", {Variant::MakeText(name)}, &cell, nullptr)) return std::string();
   if (!cell->Get("Value", {}, &v, nullptr)) return std::string();
-  return CellText(v);
+  return ValueToText(v);
 }
 
 std::string ExcelWorkbooks::Content() {
@@ -367,24 +340,24 @@ std::string ExcelWorkbooks::Content() {
         range->Get("Value", {}, &v, nullptr)) {
       sv->stale.erase(cell);
       sv->overrides[cell] = v;
-      return CellText(v);
+      return ValueToText(v);
     }
     return std::string();
   }
   if (!sv->overrides.empty()) {
     auto it = sv->overrides.find(cell);
-    if (it != sv->overrides.end()) return CellText(it->second);
+    if (it != sv->overrides.end()) return ValueToText(it->second);
   }
   int rr = r - sv->first_row + 1, cc = c - sv->first_column + 1;
   if (rr < 1 || cc < 1 || rr > sv->values.rows || cc > sv->values.cols) return std::string();
-  return CellText(sv->values.At(rr, cc));
+  return ValueToText(sv->values.At(rr, cc));
 }
 
 void ExcelWorkbooks::NoteWritten() {
   // Values are kept for one sheet only; a write elsewhere has nothing to mark.
   if (!values_.loaded || values_.sheet != range_sheet_) return;
   int r1 = 0, c1 = 0, r2 = 0, c2 = 0;
-  if (!ParseCellName(built_start_, &r1, &c1) || !ParseCellName(built_end_, &r2, &c2)) {
+  if (!xlsx::ParseCell(built_start_, &r1, &c1) || !xlsx::ParseCell(built_end_, &r2, &c2)) {
     values_ = SheetValues();
     return;
   }

@@ -163,7 +163,5 @@ extern ExcelWorkbooks Excel工作簿1;
 using ApplicationFactory = std::function<ObjectRef(std::string* why, bool* builtin)>;
 void SetApplicationFactory(ApplicationFactory factory);
 
-// A1-style name of one cell ("B7", "$B$7") to 1-based row and column.
-bool ParseCellName(const std::string& name, int* row, int* column);
 // A number read from the spreadsheet (integer, real, logical, numeric text).
 bool VariantToReal(const Variant& v, double* out);
