@@ -14,7 +14,8 @@ if ! command -v clang++ >/dev/null; then
 fi
 mkdir -p "$out"
 srcs=(spreadsheet/xlsx/zip.cpp spreadsheet/xlsx/xml.cpp spreadsheet/xlsx/cell_ref.cpp
-      spreadsheet/xlsx/formula.cpp spreadsheet/xlsx/workbook_doc.cpp spreadsheet/xlsx/file_io_posix.cpp)
+      spreadsheet/xlsx/formula.cpp spreadsheet/xlsx/workbook_doc.cpp spreadsheet/xlsx/file_io_posix.cpp
+      text/utf8.cpp)
 flags=(-std=c++17 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I.)
 for t in fuzz_package fuzz_parts; do
   clang++ "${flags[@]}" "fuzz/$t.cpp" "${srcs[@]}" -lz -o "$out/$t"
