@@ -67,16 +67,13 @@ void SetApplicationFactory(ApplicationFactory factory) { Factory() = std::move(f
 
 bool ExcelApp::CreateApplication() {
   app_.reset();
-  builtin_ = false;
   std::string why;
-  bool builtin = false;
-  ObjectRef app = Factory() ? Factory()(&why, &builtin) : CreateSpreadsheetApplication(&why, &builtin);
+  ObjectRef app = Factory() ? Factory()(&why) : CreateSpreadsheetApplication(&why, nullptr);
   if (!app) {
     last_failure_ = why.empty() ? "no spreadsheet application could be created" : why;
     return false;
   }
   app_ = app;
-  builtin_ = builtin;
   return true;
 }
 
@@ -317,12 +314,14 @@ ExcelWorkbooks::SheetValues* ExcelWorkbooks::ValuesOf(const ObjectRef& sheet) {
   return &sv;
 }
 
-std::string ExcelWorkbooks::ReadCellDirect(const ObjectRef& sheet, const std::string& name) {
+bool ExcelWorkbooks::ReadCellValue(const ObjectRef& sheet, const std::string& name, Variant* value) {
   ObjectRef cell;
+  return GetObject(sheet, "Range", {Variant::MakeText(name)}, &cell, nullptr) && cell->Get("Value", {}, value, nullptr);
+}
+
+std::string ExcelWorkbooks::ReadCellDirect(const ObjectRef& sheet, const std::string& name) {
   Variant v;
-  if (!GetObject(sheet, "Range", {Variant::MakeText(name)}, &cell, nullptr)) return std::string();
-  if (!cell->Get("Value", {}, &v, nullptr)) return std::string();
-  return ValueToText(v);
+  return ReadCellValue(sheet, name, &v) ? ValueToText(v) : std::string();
 }
 
 std::string ExcelWorkbooks::Content() {
@@ -334,10 +333,8 @@ std::string ExcelWorkbooks::Content() {
   Cell cell{r, c};
   if (!sv->stale.empty() && sv->stale.count(cell) != 0) {
     // Written by us: read what the spreadsheet made of it, once.
-    ObjectRef range;
     Variant v;
-    if (GetObject(sheet_, "Range", {Variant::MakeText(range_start_)}, &range, nullptr) &&
-        range->Get("Value", {}, &v, nullptr)) {
+    if (ReadCellValue(sheet_, range_start_, &v)) {
       sv->stale.erase(cell);
       sv->overrides[cell] = v;
       return ValueToText(v);

@@ -41,13 +41,10 @@ class ExcelApp {
   void Release();
 
   const ObjectRef& Application() const { return app_; }
-  // Whether the built-in engine served the application held.
-  bool Builtin() const { return builtin_; }
   const std::string& LastFailure() const { return last_failure_; }
 
  private:
   ObjectRef app_;
-  bool builtin_ = false;
   std::string last_failure_;
 };
 
@@ -130,6 +127,7 @@ class ExcelWorkbooks {
   // Builds the range RangeEnd asked for, when a write needs it.
   void BuildPendingRange();
   void NoteWritten();
+  bool ReadCellValue(const ObjectRef& sheet, const std::string& name, Variant* value);
   std::string ReadCellDirect(const ObjectRef& sheet, const std::string& name);
 
   ObjectRef workbooks_, workbook_, sheets_, sheet_, range_;
@@ -160,7 +158,7 @@ extern ExcelWorkbooks Excel工作簿1;
 
 // Where CreateApplication gets a new application: CreateSpreadsheetApplication
 // unless a test sets its own factory (an empty function restores the default).
-using ApplicationFactory = std::function<ObjectRef(std::string* why, bool* builtin)>;
+using ApplicationFactory = std::function<ObjectRef(std::string* why)>;
 void SetApplicationFactory(ApplicationFactory factory);
 
 // A number read from the spreadsheet (integer, real, logical, numeric text).

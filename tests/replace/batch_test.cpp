@@ -39,14 +39,7 @@ class BatchTest : public ::testing::Test {
   void SetUp() override {
     FileList.Free();
     SetMainWindow(&window_);
-    SetApplicationFactory([this](std::string* why, bool* builtin) {
-      *builtin = false;
-      if (no_application_) {
-        *why = "no spreadsheet application";
-        return ObjectRef();
-      }
-      return fake::NewApp(&world_);
-    });
+    fake::UseFakeApplications(&world_, &no_application_, "no spreadsheet application");
   }
   void TearDown() override {
     Excel工作簿1.Release();

@@ -12,14 +12,7 @@ namespace {
 class ComponentTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetApplicationFactory([this](std::string* why, bool* builtin) {
-      *builtin = false;
-      if (no_application_) {
-        *why = "nothing installed";
-        return ObjectRef();
-      }
-      return fake::NewApp(&world_);
-    });
+    fake::UseFakeApplications(&world_, &no_application_, "nothing installed");
   }
   void TearDown() override {
     Excel工作簿1.Release();

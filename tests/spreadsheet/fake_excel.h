@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "spreadsheet/excel_component.h"
 #include "spreadsheet/late_bound.h"
 #include "spreadsheet/variant.h"
 
@@ -361,5 +362,17 @@ class App : public Object {
 };
 
 inline ObjectRef NewApp(World* w) { return std::make_shared<App>(w); }
+
+// Has the component create fake applications over w; none, with the reason
+// given, while *unavailable is true.
+inline void UseFakeApplications(World* w, const bool* unavailable, std::string reason) {
+  SetApplicationFactory([w, unavailable, reason](std::string* why) {
+    if (*unavailable) {
+      *why = reason;
+      return ObjectRef();
+    }
+    return NewApp(w);
+  });
+}
 
 }  // namespace fake
