@@ -293,8 +293,7 @@ ITypeInfo* SharedTypeInfo() {
 bool LacksMember(const std::string& why) {
   std::string lower;
   for (char c : why) lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
-  return lower.find("no member") != std::string::npos || lower.find("has no member") != std::string::npos ||
-         lower.find("unknown member") != std::string::npos;
+  return lower.find("no member") != std::string::npos || lower.find("unknown member") != std::string::npos;
 }
 
 class ServedObject;
