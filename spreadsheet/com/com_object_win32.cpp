@@ -156,7 +156,7 @@ class DispatchObject : public LateBound {
     if (share) session_->returned_type[{parent_type_, via_}] = type_;
   }
 
-  DISPID BindThroughTypeInfo(TypeEntry* type, const std::wstring& wname) {
+  DISPID BindThroughTypeInfo(TypeEntry* type, std::wstring& wname) {
     if (!type->info) return kNoSuchName;
     if (!type->comp_tried) {
       type->comp_tried = true;
@@ -164,8 +164,6 @@ class DispatchObject : public LateBound {
     }
     if (!type->comp) return kNoSuchName;
     ULONG hash = LHashValOfNameSys(sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32, LOCALE_USER_DEFAULT, wname.c_str());
-    std::vector<wchar_t> buffer(wname.begin(), wname.end());
-    buffer.push_back(L'\0');
     // A property read first, then a method; then the write-only kinds.
     static const WORD kinds[] = {INVOKE_PROPERTYGET, INVOKE_FUNC, INVOKE_PROPERTYPUT, INVOKE_PROPERTYPUTREF};
     for (WORD kind : kinds) {
@@ -174,7 +172,7 @@ class DispatchObject : public LateBound {
       BINDPTR ptr;
       ptr.lpfuncdesc = nullptr;
       HRESULT hr = RetryWhileServerBusy(
-          [&] { return type->comp->Bind(buffer.data(), hash, kind, bound.Out(), &desc, &ptr); });
+          [&] { return type->comp->Bind(&wname[0], hash, kind, bound.Out(), &desc, &ptr); });
       if (FAILED(hr)) continue;  // TYPE_E_TYPEMISMATCH: the name is there with another kind
       switch (desc) {
         case DESCKIND_FUNCDESC: {
@@ -206,9 +204,7 @@ class DispatchObject : public LateBound {
       std::wstring wname = AsciiWide(name);
       DISPID found = BindThroughTypeInfo(type_, wname);
       if (found == kNoSuchName) {
-        std::vector<wchar_t> buffer(wname.begin(), wname.end());
-        buffer.push_back(L'\0');
-        LPOLESTR names[1] = {buffer.data()};
+        LPOLESTR names[1] = {&wname[0]};
         DISPID fallback = kNoSuchName;
         HRESULT hr = RetryWhileServerBusy(
             [&] { return dispatch_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &fallback); });
