@@ -19,17 +19,7 @@ namespace {
 const auto* const ole = ::testing::AddGlobalTestEnvironment(new OleEnvironment);
 
 // The stand-in's test object, made through its class factory: no registry involved.
-ObjectRef NewTestObject() {
-  HMODULE dll = LoadLibraryW(StandInDllPath().c_str());
-  if (!dll) return nullptr;
-  typedef HRESULT(WINAPI * GetClassObjectFn)(REFCLSID, REFIID, void**);
-  auto get = reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
-  ComPtr<IClassFactory> factory;
-  if (!get || FAILED(get(kStandInTestClsid, IID_IClassFactory, factory.OutVoid()))) return nullptr;
-  ComPtr<IDispatch> dispatch;
-  if (FAILED(factory->CreateInstance(nullptr, IID_IDispatch, dispatch.OutVoid()))) return nullptr;
-  return WrapDispatch(dispatch.Get());
-}
+ObjectRef NewTestObject() { return WrapDispatch(NewStandInTestObject().Get()); }
 
 long Trips() { return StandInCountsNow().round_trips; }
 

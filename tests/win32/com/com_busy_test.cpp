@@ -80,7 +80,7 @@ class ServerThread {
     IMessageFilter* old = nullptr;
     CoRegisterMessageFilter(&filter, &old);
     {
-      ComPtr<IDispatch> object = MakeObject();
+      ComPtr<IDispatch> object = NewStandInTestObject();
       if (object) CoMarshalInterThreadInterfaceInStream(IID_IDispatch, object.Get(), &stream_);
       SetEvent(ready_);
       while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
@@ -90,17 +90,6 @@ class ServerThread {
     }
     CoRegisterMessageFilter(old, nullptr);
     OleUninitialize();
-  }
-  static ComPtr<IDispatch> MakeObject() {
-    ComPtr<IDispatch> dispatch;
-    HMODULE dll = LoadLibraryW(StandInDllPath().c_str());
-    typedef HRESULT(WINAPI * GetClassObjectFn)(REFCLSID, REFIID, void**);
-    auto get = dll ? reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")))
-                   : nullptr;
-    ComPtr<IClassFactory> factory;
-    if (get && SUCCEEDED(get(kStandInTestClsid, IID_IClassFactory, factory.OutVoid())))
-      factory->CreateInstance(nullptr, IID_IDispatch, dispatch.OutVoid());
-    return dispatch;
   }
 
   std::thread thread_;

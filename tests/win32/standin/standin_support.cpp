@@ -46,6 +46,18 @@ bool RegisterStandIn(bool application, bool test, std::string* why) {
 
 void UnregisterStandIn() { RunExport("DllUnregisterServer", nullptr); }
 
+ComPtr<IDispatch> NewStandInTestObject() {
+  ComPtr<IDispatch> dispatch;
+  HMODULE dll = LoadLibraryW(StandInDllPath().c_str());
+  if (!dll) return dispatch;
+  typedef HRESULT(WINAPI * GetClassObjectFn)(REFCLSID, REFIID, void**);
+  auto get = reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
+  ComPtr<IClassFactory> factory;
+  if (get && SUCCEEDED(get(kStandInTestClsid, IID_IClassFactory, factory.OutVoid())))
+    factory->CreateInstance(nullptr, IID_IDispatch, dispatch.OutVoid());
+  return dispatch;
+}
+
 StandInCountsData StandInCountsNow() {
   StandInCountsData data = {};
   HMODULE dll = GetModuleHandleW(L"cellsweep_standin.dll");

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "spreadsheet/com/com_holders_win32.h"
 #include "tests/win32/standin/standin.h"
 
 std::wstring StandInDllPath();
@@ -12,6 +13,9 @@ std::wstring StandInDllPath();
 bool RegisterStandIn(bool application, bool test, std::string* why);
 // Removes whatever the stand-in registered (safe when nothing is).
 void UnregisterStandIn();
+// A new instance of the stand-in's test object, made through its class factory
+// (no registry involved), in the calling apartment; empty if it cannot be made.
+ComPtr<IDispatch> NewStandInTestObject();
 // The counts of the stand-in loaded in this process (zeros if it is not loaded).
 StandInCountsData StandInCountsNow();
 
