@@ -4,22 +4,13 @@
 
 #include <algorithm>
 
+#include "text/encoding.h"
+
 namespace harness {
 
 namespace {
 
 constexpr UINT kSendTimeoutMs = 10000;
-
-std::string Convert(const std::string& s, UINT from, UINT to) {
-  if (s.empty()) return std::string();
-  int n = MultiByteToWideChar(from, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(from, 0, s.data(), static_cast<int>(s.size()), &w[0], n);
-  int m = WideCharToMultiByte(to, 0, w.data(), n, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(m), '\0');
-  WideCharToMultiByte(to, 0, w.data(), n, &out[0], m, nullptr, nullptr);
-  return out;
-}
 
 struct EnumState {
   DWORD pid;
@@ -172,8 +163,8 @@ void RemoveTree(const std::string& path) {
 
 }  // namespace
 
-std::string Ansi(const std::string& utf8) { return Convert(utf8, CP_UTF8, CP_ACP); }
-std::string Utf8(const std::string& ansi) { return Convert(ansi, CP_ACP, CP_UTF8); }
+std::string Ansi(const std::string& utf8) { return FromUtf8(utf8); }
+std::string Utf8(const std::string& ansi) { return ToUtf8(ansi); }
 
 bool WaitUntil(const std::function<bool()>& cond, int timeout_ms) {
   const DWORD start = GetTickCount();
