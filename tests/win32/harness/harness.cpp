@@ -119,6 +119,18 @@ std::vector<HTREEITEM> Children(HWND tree, HTREEITEM item) {
   return out;
 }
 
+// The first child of parent whose text matches, or null. Every text looked at
+// goes into *seen, for the failure message.
+HTREEITEM MatchingChild(HWND tree, const RemoteBuffer& remote, HTREEITEM parent,
+                        const std::function<bool(const std::string&)>& matches, std::string* seen) {
+  for (HTREEITEM c : Children(tree, parent)) {
+    std::string text = ItemText(tree, remote, c);
+    *seen += "[" + Utf8(text) + "]";
+    if (matches(text)) return c;
+  }
+  return nullptr;
+}
+
 bool ContainsNoCase(const std::string& text, const std::string& part) {
   std::string a = text, b = part;
   CharUpperBuffA(&a[0], static_cast<DWORD>(a.size()));
@@ -356,26 +368,12 @@ bool ChooseFolder(HWND browser, const std::string& path, std::string* why) {
   }
   HTREEITEM root = reinterpret_cast<HTREEITEM>(Send(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
   // The drive sits below the desktop, one or two levels down (My Computer).
-  HTREEITEM current = nullptr;
+  auto is_drive = [&](const std::string& text) { return ContainsNoCase(text, parts[0]); };
   std::string seen;
-  for (HTREEITEM top : Children(tree, root)) {
-    std::string text = ItemText(tree, remote, top);
-    seen += "[" + Utf8(text) + "]";
-    if (ContainsNoCase(text, parts[0])) {
-      current = top;
-      break;
-    }
-  }
+  HTREEITEM current = MatchingChild(tree, remote, root, is_drive, &seen);
   if (current == nullptr) {
     for (HTREEITEM top : Children(tree, root)) {
-      for (HTREEITEM c : Children(tree, top)) {
-        std::string text = ItemText(tree, remote, c);
-        seen += "[" + Utf8(text) + "]";
-        if (ContainsNoCase(text, parts[0])) {
-          current = c;
-          break;
-        }
-      }
+      current = MatchingChild(tree, remote, top, is_drive, &seen);
       if (current != nullptr) break;
     }
   }
@@ -384,16 +382,10 @@ bool ChooseFolder(HWND browser, const std::string& path, std::string* why) {
     return false;
   }
   for (size_t i = 1; i < parts.size(); ++i) {
-    HTREEITEM next = nullptr;
     seen.clear();
-    for (HTREEITEM c : Children(tree, current)) {
-      std::string text = ItemText(tree, remote, c);
-      seen += "[" + Utf8(text) + "]";
-      if (lstrcmpiA(text.c_str(), parts[i].c_str()) == 0) {
-        next = c;
-        break;
-      }
-    }
+    HTREEITEM next = MatchingChild(
+        tree, remote, current,
+        [&](const std::string& text) { return lstrcmpiA(text.c_str(), parts[i].c_str()) == 0; }, &seen);
     if (next == nullptr) {
       *why = "folder " + Utf8(parts[i]) + " not in the tree; seen " + seen;
       return false;
