@@ -4,22 +4,6 @@
 #include <cstdio>
 #include <limits>
 
-std::wstring AnsiToWide(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  if (n > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &w[0], n);
-  return w;
-}
-
-std::string WideToAnsi(const wchar_t* text, size_t length) {
-  if (!text || length == 0) return std::string();
-  int n = WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-  std::string s(static_cast<size_t>(n), '\0');
-  if (n > 0) WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), &s[0], n, nullptr, nullptr);
-  return s;
-}
-
 std::string HResultText(HRESULT hr) {
   struct Known { HRESULT hr; const char* text; };
   static const Known known[] = {

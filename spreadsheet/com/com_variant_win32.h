@@ -15,9 +15,7 @@
 
 #include "spreadsheet/com/com_holders_win32.h"
 #include "spreadsheet/variant.h"
-
-std::wstring AnsiToWide(const std::string& text);
-std::string WideToAnsi(const wchar_t* text, size_t length);
+#include "text/encoding.h"  // AnsiToWide, WideToAnsi
 
 // How objects cross: each side supplies its own.
 class DispatchBridge {
