@@ -6,16 +6,9 @@
 #include "collect/collect_files.h"
 #include "tests/support/fake_window.h"
 #include "tests/collect/tree.h"
+#include "text/encoding.h"
 
 namespace {
-
-std::wstring Wide(const std::string& ansi) {
-  int n = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, nullptr, 0);
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, &w[0], n);
-  w.resize(static_cast<size_t>(n - 1));
-  return w;
-}
 
 void TouchWide(const std::wstring& path) {
   HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -31,7 +24,7 @@ TEST(CollectWalkWin32, FolderEndingInATrailByte5C) {
   if (GetACP() != 936) GTEST_SKIP() << "needs code page 936";
   TempTree t;
   const std::string name = "x\x81\x5c";  // x followed by U+4E57, GBK 81 5C
-  const std::wstring folder = Wide(t.root() + "\\" + name);
+  const std::wstring folder = AnsiToWide(t.root() + "\\" + name);
   ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
   TouchWide(folder + L"\\in.xlsx");
   ScopedFakeWindow fake;
