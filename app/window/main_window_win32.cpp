@@ -408,7 +408,7 @@ void DispatchOneMessage(MSG& message) {
 }
 
 int RunMessageLoop() {
-  MSG message;
+  MSG message = {};  // read after the loop even when GetMessageA failed before filling it
   for (;;) {
     FlushList();  // idle: nothing waits to go into the list box
     BOOL got = GetMessageA(&message, nullptr, 0, 0);
